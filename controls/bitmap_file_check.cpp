@@ -1,0 +1,91 @@
+#include "controls/bitmap_file_check.h"
+
+namespace {
+
+constexpr uint32_t kRgb = 0;       // BI_RGB
+constexpr uint32_t kBitfields = 3; // BI_BITFIELDS
+
+uint16_t Le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+uint32_t Le32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+BitmapCheck Fail(const char* reason) {
+    BitmapCheck check;
+    check.error = reason;
+    return check;
+}
+
+bool IsKnownBitCount(uint16_t bits) {
+    return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+}
+
+} // namespace
+
+BitmapCheck CheckBitmapFile(const uint8_t* data, size_t size) {
+    if (data == nullptr || size < kBitmapFileHeaderSize)
+        return Fail("file shorter than the bitmap file header");
+    if (data[0] != 'B' || data[1] != 'M')
+        return Fail("not a bitmap file (no BM signature)");
+    const size_t blockSize = size - kBitmapFileHeaderSize;
+    if (blockSize < kBitmapInfoHeaderSize)
+        return Fail("file shorter than the bitmap info header");
+
+    const uint8_t* info = data + kBitmapFileHeaderSize;
+    // The system reads the header as the 40-byte layout whatever biSize says.
+    const int32_t width = static_cast<int32_t>(Le32(info + 4));
+    const int32_t height = static_cast<int32_t>(Le32(info + 8));
+    const uint16_t planes = Le16(info + 12);
+    const uint16_t bits = Le16(info + 14);
+    const uint32_t compression = Le32(info + 16);
+    const uint32_t clrUsed = Le32(info + 32);
+
+    if (width <= 0)
+        return Fail("width is zero or negative");
+    if (height == 0)
+        return Fail("height is zero");
+    // Widen before negating: INT32_MIN has no positive counterpart.
+    const int64_t rows = height < 0 ? -static_cast<int64_t>(height) : height;
+    if (width > kMaxBitmapDimension || rows > kMaxBitmapDimension)
+        return Fail("picture dimensions too large");
+    if (planes != 1)
+        return Fail("plane count is not 1");
+    if (!IsKnownBitCount(bits))
+        return Fail("unsupported bit count");
+    if (compression != kRgb && compression != kBitfields)
+        return Fail("unsupported compression");
+    if (compression == kBitfields && bits != 16 && bits != 32)
+        return Fail("bit fields need 16 or 32 bits per pixel");
+
+    uint64_t colours = 0;
+    if (bits <= 8) {
+        const uint32_t tableMax = 1u << bits;
+        if (clrUsed > tableMax)
+            return Fail("colour table larger than the bit count allows");
+        colours = clrUsed != 0 ? clrUsed : tableMax;
+    } else {
+        colours = static_cast<uint64_t>(clrUsed) + (compression == kBitfields ? 3 : 0);
+    }
+    const uint64_t pixelOffset = kBitmapInfoHeaderSize + 4 * colours;
+    if (pixelOffset > blockSize)
+        return Fail("colour table runs past the end of the file");
+
+    const uint64_t stride = ((static_cast<uint64_t>(width) * bits + 31) / 32) * 4;
+    const uint64_t pixelBytes = stride * static_cast<uint64_t>(rows);
+    if (pixelBytes > kMaxBitmapPixelBytes)
+        return Fail("picture data too large");
+    if (pixelBytes > blockSize - pixelOffset)
+        return Fail("file holds fewer pixel bytes than its header declares");
+
+    BitmapCheck check;
+    check.ok = true;
+    check.pixelOffset = static_cast<size_t>(pixelOffset);
+    check.colourCount = static_cast<uint32_t>(colours);
+    check.width = width;
+    check.height = height;
+    check.bitCount = bits;
+    return check;
+}
