@@ -1,0 +1,546 @@
+"""Sandboxes for running the Windows program and its tests under Wine.
+
+Everything that may send packets runs inside a private network namespace
+(`NetNs`), so a broadcast or a stray connection can never leave this machine.
+A `WineSession` gives one test its own Wine prefix, X server and wineserver,
+all started inside such a namespace.
+
+Python 3 standard library only. Every wait is bounded by a timeout.
+"""
+
+import atexit
+import fcntl
+import os
+import re
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import threading
+import time
+import uuid
+
+WINE_DLL_OVERRIDES = "mscoree,mshtml="
+SCREEN = "1024x768x24"
+
+# Registry settings every prefix starts with. A crash must end the process
+# (and with it the test) instead of opening a dialog nobody can click, and
+# dialogs asking for "Arial" get a font with the same metrics.
+TEMPLATE_REGISTRY = r"""REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashDialog"=dword:00000000
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]
+"Auto"="1"
+"Debugger"="false"
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"Arial"="Liberation Sans"
+"Helvetica Narrow"="Liberation Sans Narrow"
+"Arial Narrow"="Liberation Sans Narrow"
+"""
+
+# Marks a finished template; a half-built one (killed run) is rebuilt.
+_TEMPLATE_READY = ".fwu-template-ready"
+# Held by a running wineserver; each prefix copy needs its own.
+_PREFIX_LOCAL_FILES = ("wineserver",)
+_NETNS_NAME = re.compile(r"^[A-Za-z0-9_.]+-p(\d+)-[0-9a-f]{8}$")
+
+
+class SandboxError(RuntimeError):
+    pass
+
+
+def log(msg):
+    print(f"sandbox: {msg}", file=sys.stderr, flush=True)
+
+
+def _run(argv, timeout=30, check=True, env=None, cwd=None, input=None):
+    """Runs a short helper command with captured output; raises on failure."""
+    try:
+        res = subprocess.run(argv, timeout=timeout, env=env, cwd=cwd, input=input,
+                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    except subprocess.TimeoutExpired as e:
+        raise SandboxError(f"timed out after {timeout} s: {' '.join(argv)}") from e
+    if check and res.returncode != 0:
+        raise SandboxError(f"failed ({res.returncode}): {' '.join(argv)}: {res.stderr.strip()}")
+    return res
+
+
+def _pid_alive(pid):
+    try:
+        os.kill(pid, 0)
+    except ProcessLookupError:
+        return False
+    except PermissionError:
+        return True
+    return True
+
+
+def stop_process(proc, timeout=5):
+    """Ends a child we started: SIGTERM to its group, SIGKILL if it lingers."""
+    if proc is None or proc.poll() is not None:
+        return
+    for sig in (signal.SIGTERM, signal.SIGKILL):
+        try:
+            os.killpg(proc.pid, sig)
+        except (ProcessLookupError, PermissionError):
+            try:
+                proc.send_signal(sig)
+            except ProcessLookupError:
+                return
+        try:
+            proc.wait(timeout=timeout)
+            return
+        except subprocess.TimeoutExpired:
+            continue
+
+
+# --- clean-up that also runs on exit and on SIGTERM/SIGINT/SIGHUP ----------
+
+_cleanups = []
+_cleanup_lock = threading.Lock()
+_handlers_installed = False
+
+
+def _register_cleanup(fn):
+    with _cleanup_lock:
+        _cleanups.append(fn)
+
+
+def _unregister_cleanup(fn):
+    with _cleanup_lock:
+        if fn in _cleanups:
+            _cleanups.remove(fn)
+
+
+def _run_all_cleanups():
+    while True:
+        with _cleanup_lock:
+            if not _cleanups:
+                return
+            fn = _cleanups.pop()
+        try:
+            fn()
+        except Exception as e:  # clean-up goes on with the rest
+            log(f"clean-up failed: {e}")
+
+
+def _on_signal(signum, _frame):
+    # Raising unwinds the with-blocks and finally clauses, which clean up.
+    raise SystemExit(128 + signum)
+
+
+def _install_handlers():
+    global _handlers_installed
+    if _handlers_installed:
+        return
+    _handlers_installed = True
+    atexit.register(_run_all_cleanups)
+    if threading.current_thread() is not threading.main_thread():
+        return
+    for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+        if signal.getsignal(sig) in (signal.SIG_DFL, signal.default_int_handler):
+            signal.signal(sig, _on_signal)
+
+
+# --- network namespaces ----------------------------------------------------
+
+
+def _sweep_stale_namespaces():
+    """Deletes empty namespaces left by runs that were killed (SIGKILL)."""
+    res = _run(["ip", "netns", "list"], check=False)
+    for line in res.stdout.splitlines():
+        name = line.split()[0] if line.split() else ""
+        m = _NETNS_NAME.match(name)
+        if not m or _pid_alive(int(m.group(1))):
+            continue
+        pids = _run(["ip", "netns", "pids", name], check=False).stdout.split()
+        if not pids:
+            _run(["ip", "netns", "delete", name], check=False)
+
+
+class NetNs:
+    """A private network namespace with only `lo` up, deleted on exit."""
+
+    def __init__(self, name_prefix="fwu"):
+        prefix = re.sub(r"[^A-Za-z0-9_.]", "_", name_prefix)[:20] or "fwu"
+        self.name = f"{prefix}-p{os.getpid()}-{uuid.uuid4().hex[:8]}"
+        self._active = False
+        self._veth_count = 0
+
+    def __enter__(self):
+        _install_handlers()
+        _sweep_stale_namespaces()
+        _run(["ip", "netns", "add", self.name])
+        self._active = True
+        _register_cleanup(self.close)
+        try:
+            _run(["ip", "-n", self.name, "link", "set", "lo", "up"])
+            self.check_inside()
+        except BaseException:
+            self.close()
+            raise
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+        return False
+
+    def close(self):
+        if not self._active:
+            return
+        self._active = False
+        _unregister_cleanup(self.close)
+        # Whatever still runs in the namespace was started by this sandbox.
+        pids = _run(["ip", "netns", "pids", self.name], check=False).stdout.split()
+        for pid in pids:
+            try:
+                os.kill(int(pid), signal.SIGKILL)
+            except (ProcessLookupError, ValueError):
+                pass
+        deadline = time.monotonic() + 5
+        while pids and time.monotonic() < deadline:
+            pids = _run(["ip", "netns", "pids", self.name], check=False).stdout.split()
+            if pids:
+                time.sleep(0.05)
+        # The veth ends inside go with the namespace, and so do their peers.
+        _run(["ip", "netns", "delete", self.name], check=False)
+
+    def exec_argv(self, argv):
+        return ["ip", "netns", "exec", self.name, *argv]
+
+    def identify(self, pid):
+        """Name of the namespace that process `pid` is in ('' for the host's)."""
+        return _run(["ip", "netns", "identify", str(pid)], check=False).stdout.strip()
+
+    def check_inside(self):
+        """Proves that commands started through exec_argv land in this namespace."""
+        got = _run(self.exec_argv(["ip", "netns", "identify"])).stdout.strip()
+        if got != self.name:
+            raise SandboxError(f"not inside namespace {self.name} (got '{got}')")
+
+    def check_pid_inside(self, pid, timeout=5):
+        """Waits until a child started via exec_argv has entered the namespace."""
+        deadline = time.monotonic() + timeout
+        while True:
+            if self.identify(pid) == self.name:
+                return
+            if time.monotonic() > deadline or not _pid_alive(pid):
+                raise SandboxError(f"process {pid} is not inside namespace {self.name}")
+            time.sleep(0.02)
+
+    def _next_dev(self):
+        self._veth_count += 1
+        return f"veth{self._veth_count}"
+
+    def add_veth_peer(self, other_ns, my_addr_cidr, peer_addr_cidr, my_dev=None, peer_dev=None):
+        """Links this namespace to `other_ns` with a veth pair; returns (my_dev, peer_dev).
+
+        The pair is created inside the namespaces, never in the host's."""
+        my_dev = my_dev or self._next_dev()
+        peer_dev = peer_dev or other_ns._next_dev()
+        _run(["ip", "-n", self.name, "link", "add", my_dev, "type", "veth",
+              "peer", "name", peer_dev, "netns", other_ns.name])
+        self.add_address(my_addr_cidr, my_dev)
+        other_ns.add_address(peer_addr_cidr, peer_dev)
+        _run(["ip", "-n", self.name, "link", "set", my_dev, "up"])
+        _run(["ip", "-n", other_ns.name, "link", "set", peer_dev, "up"])
+        return my_dev, peer_dev
+
+    def add_address(self, cidr, dev):
+        # Broadcast address set so that subnet broadcasts reach the peer.
+        _run(["ip", "-n", self.name, "addr", "add", cidr, "brd", "+", "dev", dev])
+
+    def add_route(self, dest, dev, via=None):
+        """E.g. add_route('default', dev): sending to 255.255.255.255 needs a route."""
+        argv = ["ip", "-n", self.name, "route", "add", dest, "dev", dev]
+        if via:
+            argv += ["via", via]
+        _run(argv)
+
+
+# --- Wine ------------------------------------------------------------------
+
+
+def find_build_dir(path):
+    """The build folder holding `path`: the nearest parent with CMakeCache.txt."""
+    d = os.path.dirname(os.path.abspath(path))
+    while True:
+        if os.path.isfile(os.path.join(d, "CMakeCache.txt")):
+            return d
+        parent = os.path.dirname(d)
+        if parent == d:
+            raise SandboxError(f"no CMakeCache.txt above {path}")
+        d = parent
+
+
+def wine_env(prefix, display=None, extra=None):
+    env = dict(os.environ)
+    for var in ("WAYLAND_DISPLAY", "WINESERVER", "WINELOADER"):
+        env.pop(var, None)
+    env.update({
+        "WINEPREFIX": prefix,
+        "WINEARCH": "win64",
+        "WINEDEBUG": "-all",
+        "WINEDLLOVERRIDES": WINE_DLL_OVERRIDES,
+        "LC_ALL": "C.UTF-8",
+        "DISPLAY": display or "",
+    })
+    if extra:
+        env.update(extra)
+    return env
+
+
+class _FileLock:
+    """flock on a file, waited for with a timeout."""
+
+    def __init__(self, path, timeout):
+        self.path, self.timeout, self.fd = path, timeout, None
+
+    def __enter__(self):
+        self.fd = os.open(self.path, os.O_RDWR | os.O_CREAT, 0o644)
+        deadline = time.monotonic() + self.timeout
+        while True:
+            try:
+                fcntl.flock(self.fd, fcntl.LOCK_EX | fcntl.LOCK_NB)
+                return self
+            except BlockingIOError:
+                if time.monotonic() > deadline:
+                    os.close(self.fd)
+                    raise SandboxError(f"timed out waiting for lock {self.path}")
+                time.sleep(0.1)
+
+    def __exit__(self, *exc):
+        fcntl.flock(self.fd, fcntl.LOCK_UN)
+        os.close(self.fd)
+        return False
+
+
+def template_dir(build_dir):
+    return os.path.join(os.path.abspath(build_dir), "wine", "template")
+
+
+def ensure_template(build_dir, timeout=240):
+    """Creates the template prefix once per build folder; returns its path.
+
+    Parallel test runs wait on a lock file; the loser finds it ready."""
+    wine_dir = os.path.join(os.path.abspath(build_dir), "wine")
+    template = template_dir(build_dir)
+    if os.path.exists(os.path.join(template, _TEMPLATE_READY)):
+        return template
+    os.makedirs(wine_dir, exist_ok=True)
+    with _FileLock(os.path.join(wine_dir, "template.lock"), timeout):
+        if os.path.exists(os.path.join(template, _TEMPLATE_READY)):
+            return template
+        started = time.monotonic()
+        work = os.path.join(wine_dir, f"template.tmp-{os.getpid()}")
+        for stale in (work, template):
+            shutil.rmtree(stale, ignore_errors=True)
+        try:
+            _build_template(work)
+            os.rename(work, template)
+        finally:
+            shutil.rmtree(work, ignore_errors=True)
+        open(os.path.join(template, _TEMPLATE_READY), "w").close()
+        log(f"created Wine template prefix in {time.monotonic() - started:.1f} s")
+    return template
+
+
+def _build_template(prefix):
+    env = wine_env(prefix)
+    reg_file = prefix + ".reg"
+    with open(reg_file, "w") as f:
+        f.write(TEMPLATE_REGISTRY)
+    # wineboot starts wineserver and services: keep them off the host's network.
+    with NetNs("fwu-tpl") as ns:
+        try:
+            _run(ns.exec_argv(["wineboot", "-i"]), timeout=180, env=env)
+            _run(ns.exec_argv(["wine", "regedit", "/S", reg_file]), timeout=60, env=env)
+            # Registry is written to disk when the server ends.
+            _run(ns.exec_argv(["wineserver", "-w"]), timeout=60, env=env)
+        finally:
+            _run(ns.exec_argv(["wineserver", "-k"]), timeout=15, env=env, check=False)
+            os.remove(reg_file)
+    with open(os.path.join(prefix, "system.reg")) as f:
+        if '"Debugger"="false"' not in f.read():
+            raise SandboxError("registry settings did not reach the template prefix")
+    for name in _PREFIX_LOCAL_FILES:
+        path = os.path.join(prefix, name)
+        if os.path.lexists(path):
+            os.remove(path)
+
+
+def copy_prefix(template, dest):
+    """Hard-link copy of the template; the registry files are real copies
+
+    because wineserver rewrites them, and must not change the template."""
+    _run(["cp", "-al", template, dest], timeout=60)
+    for name in os.listdir(dest):
+        path = os.path.join(dest, name)
+        if name.endswith(".reg"):
+            tmp = path + ".copy"
+            shutil.copy2(path, tmp)
+            os.replace(tmp, path)
+        elif name in _PREFIX_LOCAL_FILES or name == _TEMPLATE_READY:
+            os.remove(path)
+
+
+def _sweep_stale_sessions(sessions_dir):
+    """Removes prefix copies of runs that were killed before cleaning up."""
+    try:
+        names = os.listdir(sessions_dir)
+    except FileNotFoundError:
+        return
+    for name in names:
+        m = re.search(r"-(\d+)$", name)
+        if m and not _pid_alive(int(m.group(1))):
+            shutil.rmtree(os.path.join(sessions_dir, name), ignore_errors=True)
+
+
+class WineSession:
+    """One Wine prefix copy, X server and wineserver inside `netns`."""
+
+    def __init__(self, build_dir, netns, name, screen=SCREEN):
+        self.build_dir = os.path.abspath(build_dir)
+        self.netns = netns
+        self.name = re.sub(r"[^A-Za-z0-9_.-]", "_", name)
+        self.screen = screen
+        self.prefix = None
+        self.display = None
+        self._xvfb = None
+        self._wineserver = None
+        self._children = []
+        self._active = False
+
+    # -- set-up and tear-down
+
+    def __enter__(self):
+        _install_handlers()
+        template = ensure_template(self.build_dir)
+        # Nothing starts unless the namespace really holds what we start.
+        self.netns.check_inside()
+        sessions = os.path.join(self.build_dir, "wine", "sessions")
+        os.makedirs(sessions, exist_ok=True)
+        _sweep_stale_sessions(sessions)
+        self.prefix = os.path.join(sessions, f"{self.name}-{os.getpid()}")
+        if os.path.exists(self.prefix):
+            self.prefix = os.path.join(sessions, f"{self.name}-{uuid.uuid4().hex[:6]}-{os.getpid()}")
+        self._active = True
+        _register_cleanup(self.close)
+        try:
+            copy_prefix(template, self.prefix)
+            self._start_xvfb()
+            self._start_wineserver()
+        except BaseException:
+            self.close()
+            raise
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+        return False
+
+    def _start_xvfb(self, timeout=15):
+        read_fd, write_fd = os.pipe()
+        try:
+            self._xvfb = subprocess.Popen(
+                self.netns.exec_argv(["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
+                                      self.screen, "-nolisten", "tcp", "-noreset"]),
+                pass_fds=(write_fd,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                stderr=subprocess.PIPE, start_new_session=True)
+            os.close(write_fd)
+            write_fd = -1
+            number = b""
+            deadline = time.monotonic() + timeout
+            while not number.endswith(b"\n"):
+                left = deadline - time.monotonic()
+                ready = select.select([read_fd], [], [], max(left, 0))[0] if left > 0 else []
+                if not ready:
+                    raise SandboxError("Xvfb did not report its display in time")
+                chunk = os.read(read_fd, 16)
+                if not chunk:
+                    err = self._xvfb.stderr.read(2000) if self._xvfb.poll() is not None else b""
+                    raise SandboxError(f"Xvfb ended before reporting a display: {err!r}")
+                number += chunk
+        finally:
+            os.close(read_fd)
+            if write_fd >= 0:
+                os.close(write_fd)
+        self.display = f":{number.decode().strip()}"
+        # Its stderr is no longer read: do not let a full pipe block it.
+        self._xvfb.stderr.close()
+        self.netns.check_pid_inside(self._xvfb.pid)
+
+    def _start_wineserver(self):
+        # -f keeps it in the foreground, so this session owns its pid.
+        self._wineserver = subprocess.Popen(
+            self.netns.exec_argv(["wineserver", "-f", "-p"]), env=self.env(),
+            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            start_new_session=True)
+        self.netns.check_pid_inside(self._wineserver.pid)
+
+    def close(self):
+        if not self._active:
+            return
+        self._active = False
+        _unregister_cleanup(self.close)
+        try:
+            if self._wineserver is not None:
+                _run(self.netns.exec_argv(["wineserver", "-k"]), timeout=10, env=self.env(),
+                     check=False)
+        except SandboxError as e:
+            log(str(e))
+        for proc in self._children:
+            stop_process(proc, timeout=3)
+        stop_process(self._wineserver, timeout=5)
+        stop_process(self._xvfb, timeout=5)
+        if self.prefix and os.environ.get("FWU_KEEP") != "1":
+            shutil.rmtree(self.prefix, ignore_errors=True)
+        elif self.prefix:
+            log(f"kept Wine prefix {self.prefix}")
+
+    # -- running programs
+
+    def env(self, extra=None):
+        return wine_env(self.prefix, self.display, extra)
+
+    def popen(self, argv, cwd=None, env=None, **kwargs):
+        """Starts `wine argv...` inside the namespace; stdio as given in kwargs.
+
+        The child gets its own process group so that stopping it is certain."""
+        if not self._active:
+            raise SandboxError("session is not running")
+        kwargs.setdefault("start_new_session", True)
+        proc = subprocess.Popen(self.netns.exec_argv(["wine", *argv]), cwd=cwd,
+                                env=self.env(env), **kwargs)
+        self._children.append(proc)
+        return proc
+
+    def run(self, argv, timeout=60, cwd=None, env=None, capture=False, input=None):
+        """Runs `wine argv...` to its end; raises subprocess.TimeoutExpired after
+        stopping it when it takes longer than `timeout` seconds."""
+        pipe = subprocess.PIPE if capture else None
+        proc = self.popen(argv, cwd=cwd, env=env, stdout=pipe, stderr=pipe,
+                          stdin=subprocess.PIPE if input is not None else subprocess.DEVNULL,
+                          text=True)
+        try:
+            out, err = proc.communicate(input=input, timeout=timeout)
+        except subprocess.TimeoutExpired:
+            stop_process(proc)
+            raise
+        finally:
+            self._children.remove(proc)
+        return subprocess.CompletedProcess(proc.args, proc.returncode, out, err)
+
+    def exec_argv(self, argv):
+        """A non-Wine command inside the namespace, e.g. a Python helper."""
+        return self.netns.exec_argv(argv)
+
+    def screenshot(self, path_png, timeout=20):
+        """The whole X screen as a PNG file."""
+        _run(self.netns.exec_argv(["import", "-display", self.display, "-window", "root",
+                                   "png:" + os.path.abspath(path_png)]), timeout=timeout)
+        return path_png
