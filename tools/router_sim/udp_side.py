@@ -1,0 +1,163 @@
+"""The router's UDP side: discovery and language query on port 916.
+
+Datagram: 8-byte header (command, status, sequence, bodyLength, each 16-bit
+little-endian) and, in discovery replies and query requests, a 747-byte
+device record:
+  offset 0    record type, 16-bit little-endian (4 for a usable device)
+  offset 2    40 opaque bytes (a fixed pattern, zero bytes included, so that a
+              client which copies the record as text instead of bytes shows up)
+  offset 42   the upload password text, then NUL
+  after it    opaque filler up to offset 745 (same idea)
+  offset 746  the device's language byte
+"""
+
+import select
+import socket
+import struct
+
+from recorder import log
+
+HEADER_SIZE = 8
+RECORD_SIZE = 747
+DATAGRAM_SIZE = HEADER_SIZE + RECORD_SIZE
+LANGUAGE_OFFSET = 746
+PASSWORD_OFFSET = 42
+DEVICE_RECORD_TYPE = 4
+CMD_DISCOVER = 0
+CMD_QUERY = 1
+SHORT_REPLY_SIZE = 100
+LONG_REPLY_SIZE = 800
+
+UDP_FAULTS = ("udp-wrong-type", "udp-wrong-status", "udp-wrong-seq", "udp-short",
+              "udp-long", "udp-zero-language")
+
+
+def opaque_byte(offset):
+    """The filler byte at a record offset: varied, with a zero every 256."""
+    return (offset * 37 + 11) & 0xFF
+
+
+def build_record(password, language):
+    """The router's own device record (bytes, 747 long)."""
+    if PASSWORD_OFFSET + len(password) + 1 > LANGUAGE_OFFSET:
+        raise ValueError("device password too long for the record")
+    if b"\0" in password:
+        raise ValueError("device password must not contain NUL")
+    record = bytearray(opaque_byte(i) for i in range(RECORD_SIZE))
+    struct.pack_into("<H", record, 0, DEVICE_RECORD_TYPE)
+    end = PASSWORD_OFFSET + len(password)
+    record[PASSWORD_OFFSET:end] = password
+    record[end] = 0
+    record[LANGUAGE_OFFSET] = language
+    return bytes(record)
+
+
+def header(command, status, sequence, body_length):
+    return struct.pack("<HHHH", command, status, sequence & 0xFFFF, body_length)
+
+
+def discovery_reply(sequence, record, faults):
+    """(datagram, record as sent) for a discovery request, faults applied."""
+    record = bytearray(record)
+    if "udp-wrong-type" in faults:
+        struct.pack_into("<H", record, 0, 3)
+    if "udp-zero-language" in faults:
+        record[LANGUAGE_OFFSET] = 0
+    status = 1 if "udp-wrong-status" in faults else 0
+    if "udp-wrong-seq" in faults:
+        sequence += 1
+    datagram = header(CMD_DISCOVER, status, sequence, RECORD_SIZE) + bytes(record)
+    if "udp-short" in faults:
+        datagram = datagram[:SHORT_REPLY_SIZE]
+    if "udp-long" in faults:
+        datagram += bytes(opaque_byte(i) for i in range(LONG_REPLY_SIZE - DATAGRAM_SIZE))
+    return datagram, bytes(record)
+
+
+def query_reply(sequence, status, record):
+    return header(CMD_QUERY, status, sequence, RECORD_SIZE) + record
+
+
+class UdpServer:
+    """Answers discovery and query datagrams; records every datagram."""
+
+    def __init__(self, config, state, recorder):
+        self._config = config
+        self._state = state
+        self._recorder = recorder
+        self._record = build_record(config.device_password, config.language_byte)
+        self._sent_record = self._record
+        self._main = self._open(("0.0.0.0", config.udp_port))
+        self._second = None
+        if config.second_address:
+            self._second = self._open((config.second_address, config.udp_port))
+
+    @staticmethod
+    def _open(address):
+        sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        # The wildcard socket and the second-address socket share the port.
+        sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        sock.setsockopt(socket.SOL_SOCKET, socket.SO_BROADCAST, 1)
+        sock.bind(address)
+        return sock
+
+    def close(self):
+        for sock in (self._main, self._second):
+            if sock is not None:
+                sock.close()
+
+    def serve(self, stop):
+        sockets = [s for s in (self._main, self._second) if s is not None]
+        while not stop.is_set():
+            readable, _, _ = select.select(sockets, [], [], 0.2)
+            for sock in readable:
+                try:
+                    data, sender = sock.recvfrom(65536)
+                except OSError as error:
+                    log("udp-error", error=error)
+                    continue
+                self._handle(data, sender, sock)
+
+    def _handle(self, data, sender, sock):
+        number = self._recorder.next_number("udp")
+        self._recorder.write_bytes(f"udp-{number}.bin", data)
+        summary = {"n": number, "sender": f"{sender[0]}:{sender[1]}", "length": len(data),
+                   "received_on": "%s:%d" % sock.getsockname(), "command": None,
+                   "status": None, "sequence": None, "body_length": None}
+        reply, reply_socket, summary["answer"] = self._answer(data, summary, sock)
+        summary["reply_length"] = len(reply) if reply else None
+        if reply:
+            summary["reply_from"] = "%s:%d" % reply_socket.getsockname()
+        # The summary is on disk before the reply leaves: a client that got the
+        # reply finds its record.
+        self._recorder.write_json(f"udp-{number}.json", summary)
+        if reply:
+            try:
+                reply_socket.sendto(reply, sender)
+            except OSError as error:
+                log("udp-send-error", n=number, error=error)
+        log("udp", n=number, sender=summary["sender"], length=len(data),
+            command=summary["command"], answer=summary["answer"])
+
+    def _answer(self, data, summary, sock):
+        """(reply or None, socket to send it from, answer description)."""
+        if len(data) < HEADER_SIZE:
+            return None, None, "ignored: shorter than a header"
+        command, status, sequence, body_length = struct.unpack_from("<HHHH", data)
+        summary.update(command=command, status=status, sequence=sequence,
+                       body_length=body_length)
+        if self._state.restarting():
+            return None, None, "silent: restarting"
+        if command == CMD_DISCOVER:
+            reply, self._sent_record = discovery_reply(sequence, self._record,
+                                                       self._config.faults)
+            return reply, self._second or sock, "discovery reply"
+        if command == CMD_QUERY and len(data) == DATAGRAM_SIZE:
+            record = data[HEADER_SIZE:]
+            summary["language"] = record[LANGUAGE_OFFSET]
+            summary["record_matches"] = (
+                record[:LANGUAGE_OFFSET] == self._sent_record[:LANGUAGE_OFFSET])
+            summary["reply_status"] = self._config.query_status
+            return query_reply(sequence, self._config.query_status, self._record), sock, \
+                "query reply"
+        return None, None, "ignored: not a discovery or query request"
