@@ -112,7 +112,7 @@ def upload_page():
     cx = PAGE_W // 2
     c.polygon([(cx, 100), (cx + 13, 115), (cx - 13, 115)], WHITE)
     c.line(cx, 112, cx, 132, 6, WHITE)
-    _panel(c, 62, 200, PAGE_W - 62, 235)
+    _panel(c, 64, 199, PAGE_W - 46, 236)
     return c
 
 
@@ -120,23 +120,24 @@ def language_pack_page():
     c = _page_frame(separator=True)
     cx = PAGE_W // 2
     # A router: body, two antennas, status lights, and signal arcs above.
-    c.line(cx - 40, 112, cx - 50, 84, 4, NAVY_TOP)
-    c.line(cx + 40, 112, cx + 50, 84, 4, NAVY_TOP)
-    c.rounded_rect(cx - 62, 108, cx + 62, 146, 9, NAVY_TOP)
-    c.rounded_rect(cx - 62, 108, cx + 62, 118, 5, (52, 80, 150))
+    top = 124
+    c.line(cx - 40, top + 4, cx - 50, top - 24, 4, NAVY_TOP)
+    c.line(cx + 40, top + 4, cx + 50, top - 24, 4, NAVY_TOP)
+    c.rounded_rect(cx - 62, top, cx + 62, top + 38, 9, NAVY_TOP)
+    c.rounded_rect(cx - 62, top, cx + 62, top + 10, 5, (52, 80, 150))
     for i in range(4):
-        c.circle(cx - 36 + 16 * i, 131, 3.2, SUCCESS if i < 3 else ACCENT)
+        c.circle(cx - 36 + 16 * i, top + 23, 3.2, SUCCESS if i < 3 else ACCENT)
     for i, r in enumerate((14, 24)):
-        c.ring(cx, 92, r, 3, ACCENT, 0.9 - 0.3 * i, start=315, end=45)
+        c.ring(cx, top - 16, r, 3, ACCENT, 0.9 - 0.3 * i, start=315, end=45)
     return c
 
 
 def finish_page():
     c = _page_frame(separator=True)
-    cx = PAGE_W // 2
-    _badge(c, cx, 112, 26, SUCCESS)
-    c.line(cx - 11, 113, cx - 3, 121, 5, WHITE)
-    c.line(cx - 3, 121, cx + 12, 104, 5, WHITE)
+    cx, cy = 50, 112
+    _badge(c, cx, cy, 24, SUCCESS)
+    c.line(cx - 10, cy + 1, cx - 3, cy + 8, 5, WHITE)
+    c.line(cx - 3, cy + 8, cx + 11, cy - 8, 5, WHITE)
     return c
 
 
@@ -252,7 +253,7 @@ def wait_frame(frame):
     c = Canvas(POPUP_W, POPUP_H, POPUP_BRUSH)
     c.vertical_gradient(0, 0, POPUP_W, POPUP_H, (112, 134, 218), (92, 114, 200))
     spacing, y = 30, 30
-    x_first = POPUP_W // 2 - spacing * (DOTS - 1) // 2
+    x_first = 34  # left-aligned with the caption below
     for i in range(DOTS):
         x = x_first + i * spacing
         if i == frame:
