@@ -1,0 +1,3 @@
+#include "app/page_registry.h"
+
+void WizardPages::RegisterWith(WizardHostDialog& /*host*/) {}

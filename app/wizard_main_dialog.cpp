@@ -1,0 +1,171 @@
+#include "app/wizard_main_dialog.h"
+
+#include "app/firmware_updater_app.h"
+#include "app/wizard_messages.h"
+
+namespace {
+// List positions of the pages whose arrival changes the frame.
+constexpr int kWelcomePosition = 1;
+constexpr int kLoginPosition = 2;
+constexpr int kVerifyPosition = 3;
+constexpr int kUploadPosition = 4;
+constexpr int kFinishPosition = 6;
+} // namespace
+
+WizardMainDialog::WizardMainDialog(CWnd* parent)
+    : WizardHostDialog(IDD, parent), m_app(static_cast<FirmwareUpdaterApp*>(AfxGetApp())),
+      m_hIcon(::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDI_APP))) {}
+
+void WizardMainDialog::DoDataExchange(CDataExchange* dx) {
+    WizardHostDialog::DoDataExchange(dx);
+    DDX_Control(dx, IDC_MAIN_LABEL4, m_label4);
+    DDX_Control(dx, IDC_MAIN_LABEL3, m_label3);
+    DDX_Control(dx, IDC_MAIN_LABEL2, m_label2);
+    DDX_Control(dx, IDC_MAIN_LABEL1, m_label1);
+    DDX_Control(dx, IDC_BACKGROUND, m_background);
+    DDX_Control(dx, IDC_MAIN_NEXT, m_next);
+    DDX_Control(dx, IDC_MAIN_EXIT, m_exit);
+    DDX_Control(dx, IDC_MAIN_BACK, m_back);
+}
+
+BOOL WizardMainDialog::OnInitDialog() {
+    SetPlaceholderId(IDC_PAGE_PLACEHOLDER);
+    // The first page is created (and loads its skin) inside this call.
+    WizardHostDialog::OnInitDialog();
+    SetIcon(m_hIcon, true);
+    SetIcon(m_hIcon, false);
+    SetWindowText("Firmware Upgrade Utility");
+
+    SkinSettings& skin = m_app->m_skin;
+    skin.LoadBitmapEntry("DialogMain", "Background", &m_background);
+    skin.LoadButtonEntry("Control", "Exit", &m_exit);
+    skin.LoadButtonEntry("Control", "Back", &m_back);
+    skin.LoadButtonEntry("Control", "Next", &m_next);
+    skin.LoadStaticEntry("DialogMain", "Label1", &m_label1);
+    skin.LoadStaticEntry("DialogMain", "Label2", &m_label2);
+    skin.LoadStaticEntry("DialogMain", "Label3", &m_label3);
+    skin.LoadStaticEntry("DialogMain", "Label4", &m_label4);
+    ShowFrameButtons(SW_HIDE);
+    return TRUE;
+}
+
+BOOL WizardMainDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
+    if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDC_MAIN_EXIT) {
+        // Exit ends the wizard without asking the pages.
+        CDialog::OnOK();
+        return TRUE;
+    }
+    return WizardHostDialog::OnCommand(wParam, lParam);
+}
+
+LRESULT WizardMainDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_WIZARD_NAVIGATE:
+        return OnWizardNavigate(wParam);
+    case WM_PAINT:
+        OnPaint();
+        return 0;
+    case WM_SIZE: {
+        const LRESULT result = Default();
+        OnSize();
+        return result;
+    }
+    default:
+        return WizardHostDialog::WindowProc(message, wParam, lParam);
+    }
+}
+
+LRESULT WizardMainDialog::OnWizardNavigate(WPARAM how) {
+    if (how == NAVIGATE_NEXT)
+        OnNext();
+    else if (how == NAVIGATE_CLOSE)
+        CDialog::OnOK();
+    return 0;
+}
+
+void WizardMainDialog::OnPaint() {
+    if (!IsIconic()) {
+        Default();
+        return;
+    }
+    CPaintDC dc(m_hWnd);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+    RECT client;
+    GetClientRect(&client);
+    const int x = (client.right - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (client.bottom - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+    dc.DrawIcon(x, y, m_hIcon);
+}
+
+void WizardMainDialog::OnSize() {
+    RECT window;
+    GetWindowRect(&window);
+    m_windowRegion.Detach(); // the window system owns the previous region
+    if (m_windowRegion.CreateRoundRectRgn(0, 0, window.right - window.left,
+                                          window.bottom - window.top, 20, 20)) {
+        // From here on the region belongs to the window system.
+        SetWindowRgn(static_cast<HRGN>(m_windowRegion.m_hObject), true);
+    }
+}
+
+void WizardMainDialog::ShowFrameButtons(int show) {
+    m_exit.ShowWindow(show);
+    m_back.ShowWindow(show);
+    m_next.ShowWindow(show);
+}
+
+void WizardMainDialog::ReskinNextButton(const char* entry) {
+    m_next.SetWindowText("");
+    m_app->m_skin.LoadButtonEntry("Control", entry, &m_next);
+}
+
+void WizardMainDialog::OnNext() {
+    WizardHostDialog::OnNext();
+    ApplyFrameAfterNext();
+    Invalidate(true);
+}
+
+void WizardMainDialog::OnBack() {
+    WizardHostDialog::OnBack();
+    ApplyFrameAfterBack();
+    Invalidate(true);
+}
+
+void WizardMainDialog::ApplyFrameAfterNext() {
+    SkinSettings& skin = m_app->m_skin;
+    switch (GetCurrentPageIndex()) {
+    case kLoginPosition:
+        skin.LoadBitmapEntry("DialogMain", "background_nothing", &m_background);
+        ShowFrameButtons(SW_SHOWNORMAL);
+        m_label1.ShowWindow(SW_HIDE);
+        break;
+    case kVerifyPosition:
+        ReskinNextButton("Upgrade");
+        break;
+    case kUploadPosition:
+        ShowFrameButtons(SW_HIDE);
+        break;
+    case kFinishPosition:
+        skin.LoadBitmapEntry("DialogMain", "Background", &m_background);
+        ShowFrameButtons(SW_HIDE);
+        m_label1.ShowWindow(SW_SHOWNORMAL);
+        break;
+    default:
+        break;
+    }
+}
+
+void WizardMainDialog::ApplyFrameAfterBack() {
+    switch (GetCurrentPageIndex()) {
+    case kWelcomePosition:
+        ShowFrameButtons(SW_HIDE);
+        m_app->m_skin.LoadBitmapEntry("DialogMain", "Background", &m_background);
+        m_label1.ShowWindow(SW_SHOWNORMAL);
+        break;
+    case kLoginPosition:
+        ReskinNextButton("Next");
+        break;
+    default:
+        break;
+    }
+}

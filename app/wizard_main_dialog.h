@@ -1,0 +1,46 @@
+// WizardMainDialog: the wizard's borderless, round-cornered main window. It
+// skins itself and changes its buttons, labels and background by the list
+// position of the page that has just become current.
+#pragma once
+#include "app/wizard_host_dialog.h"
+#include "controls/hover_button.h"
+#include "controls/skinned_bitmap.h"
+#include "controls/skinned_label.h"
+#include "res/resource.h"
+
+class FirmwareUpdaterApp;
+
+class WizardMainDialog : public WizardHostDialog {
+public:
+    enum { IDD = IDD_MAIN };
+    explicit WizardMainDialog(CWnd* parent = nullptr);
+
+    void OnBack() override;
+    void OnNext() override;
+
+    BOOL OnInitDialog() override;
+    void DoDataExchange(CDataExchange* dx) override;
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    SkinnedLabel m_label4;
+    SkinnedLabel m_label3;
+    SkinnedLabel m_label2;
+    SkinnedLabel m_label1;
+    SkinnedBitmap m_background;
+    CHoverButtonEx m_next;
+    CHoverButtonEx m_exit;
+    CHoverButtonEx m_back;
+    FirmwareUpdaterApp* m_app;
+    HICON m_hIcon;
+    CRgn m_windowRegion;
+
+private:
+    LRESULT OnWizardNavigate(WPARAM how);
+    void OnPaint();
+    void OnSize();
+    void ShowFrameButtons(int show);
+    void ApplyFrameAfterNext();
+    void ApplyFrameAfterBack();
+    void ReskinNextButton(const char* entry);
+};

@@ -1,0 +1,40 @@
+// WizardPage: base of the wizard's pages (and of the action popup). The host
+// talks to a page only through the seven operations below.
+#pragma once
+#include "framework/afx.h"
+
+class WizardHostDialog;
+
+class WizardPage : public CDialog {
+public:
+    explicit WizardPage(UINT templateId, CWnd* parent = nullptr);
+
+    // Right after the page's window was created; FALSE aborts the activation.
+    virtual BOOL OnPageCreate() { return TRUE; }
+    // Just before the page's window is destroyed.
+    virtual void OnPageDestroy() {}
+    // Before the page is hidden or destroyed; FALSE keeps it where it is.
+    virtual BOOL OnKillActive() { return TRUE; }
+    // After the page has been placed and shown.
+    virtual void OnSetActive() {}
+    // When the wizard is being cancelled; FALSE vetoes closing.
+    virtual BOOL OnQueryCancel() { return TRUE; }
+    // 0 = the neighbour in the list, -1 = stay, other = that page id.
+    virtual int GetBackPageId() { return 0; }
+    virtual int GetNextPageId() { return 0; }
+
+    BOOL OnInitDialog() override;
+    // A cancel command that reaches a page never ends the page's dialog.
+    void OnCancel() override {}
+    HBRUSH OnCtlColor(CDC* dc, CWnd* control, UINT nCtlColor) override;
+
+    // Posts WM_WIZARD_NAVIGATE to the page's parent, the main window.
+    void NavigateWizard(WPARAM how);
+
+    CFont m_font;
+    CBrush m_brush;
+    WizardHostDialog* m_host = nullptr;
+    BOOL m_created = FALSE;
+    BOOL m_active = FALSE;
+    int m_pageId;
+};

@@ -1,0 +1,108 @@
+#include "framework/afx_app.h"
+
+#include <commctrl.h>
+#include <process.h>
+
+namespace {
+CWinApp* g_app = nullptr;
+
+std::string ExecutableBaseName() {
+    char path[MAX_PATH + 1] = {};
+    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string name(path, length);
+    const size_t slash = name.find_last_of("\\/");
+    if (slash != std::string::npos)
+        name.erase(0, slash + 1);
+    const size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0)
+        name.erase(dot);
+    return name;
+}
+} // namespace
+
+CWinApp::CWinApp(const char* appName)
+    : m_hInstance(::GetModuleHandleA(nullptr)),
+      m_appName(appName ? appName : ExecutableBaseName()) {
+    m_pszAppName = m_appName.c_str();
+    g_app = this;
+}
+
+CWinApp::~CWinApp() {
+    if (g_app == this)
+        g_app = nullptr;
+}
+
+HICON CWinApp::LoadIcon(UINT id) const {
+    return ::LoadIconA(m_hInstance, MAKEINTRESOURCEA(id));
+}
+
+CWinApp* AfxGetApp() { return g_app; }
+
+CWnd* AfxGetMainWnd() { return g_app ? g_app->m_pMainWnd : nullptr; }
+
+HINSTANCE AfxGetInstanceHandle() { return ::GetModuleHandleA(nullptr); }
+
+HINSTANCE AfxGetResourceHandle() { return ::GetModuleHandleA(nullptr); }
+
+bool AfxInitCommonControls() {
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_INTERNET_CLASSES |
+                                                         ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
+    return ::InitCommonControlsEx(&controls) != FALSE;
+}
+
+void AfxEnableControlContainer() { AfxInitCommonControls(); }
+
+int AfxMessageBox(const char* text, UINT type, UINT) {
+    if ((type & MB_ICONMASK) == 0)
+        type |= MB_ICONEXCLAMATION;
+    HWND owner = nullptr;
+    if (CWnd* main = AfxGetMainWnd(); main && main->m_hWnd && ::IsWindow(main->m_hWnd))
+        owner = ::GetLastActivePopup(main->m_hWnd);
+    const char* caption = g_app ? g_app->m_pszAppName : "";
+    return ::MessageBoxA(owner, text ? text : "", caption, type);
+}
+
+int AfxWinMain(HINSTANCE) {
+    AfxInitCommonControls();
+    CWinApp* app = AfxGetApp();
+    if (!app)
+        return 1;
+    if (!app->InitInstance())
+        return app->ExitInstance();
+    MSG message;
+    while (::GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (!app->m_pMainWnd || !WalkPreTranslateTree(app->m_pMainWnd->m_hWnd, &message)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageA(&message);
+        }
+    }
+    return app->ExitInstance();
+}
+
+namespace {
+struct ThreadStart {
+    AFX_THREADPROC proc;
+    LPVOID param;
+};
+
+unsigned __stdcall ThreadTrampoline(void* raw) {
+    // The start block was allocated by AfxBeginThread; the thread frees it.
+    std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(raw));
+    return start->proc(start->param);
+}
+} // namespace
+
+std::unique_ptr<CWinThread> AfxBeginThread(AFX_THREADPROC proc, LPVOID param, int priority,
+                                           UINT stackSize) {
+    auto start = std::make_unique<ThreadStart>(ThreadStart{proc, param});
+    unsigned id = 0;
+    const uintptr_t handle = ::_beginthreadex(nullptr, stackSize, &ThreadTrampoline, start.get(),
+                                              CREATE_SUSPENDED, &id);
+    if (!handle)
+        return nullptr;
+    start.release(); // the thread owns the start block now
+    HANDLE thread = reinterpret_cast<HANDLE>(handle);
+    ::SetThreadPriority(thread, priority);
+    ::ResumeThread(thread);
+    return std::make_unique<CWinThread>(thread, id);
+}

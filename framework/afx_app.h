@@ -1,0 +1,67 @@
+// CWinApp: the one application object of the process, and the framework's
+// global helpers around it.
+#pragma once
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "framework/afx_wnd.h"
+
+class CWinApp {
+public:
+    // With no name the executable's base name becomes the application name,
+    // which is also the caption of every AfxMessageBox.
+    explicit CWinApp(const char* appName = nullptr);
+    CWinApp(const CWinApp&) = delete;
+    CWinApp& operator=(const CWinApp&) = delete;
+    virtual ~CWinApp();
+
+    virtual BOOL InitInstance() { return FALSE; }
+    virtual int ExitInstance() { return 0; }
+    // The framework's 3-D look for standard controls; the system controls
+    // of today draw it themselves, so nothing is left to do.
+    void Enable3dControlsStatic() {}
+    HICON LoadIcon(UINT id) const;
+
+    CWnd* m_pMainWnd = nullptr;
+    const char* m_pszAppName = nullptr;
+    HINSTANCE m_hInstance = nullptr;
+
+private:
+    std::string m_appName;
+};
+
+CWinApp* AfxGetApp();
+CWnd* AfxGetMainWnd();
+HINSTANCE AfxGetInstanceHandle();
+HINSTANCE AfxGetResourceHandle();
+// Prepares the common controls the dialogs use (progress bar, IP address,
+// tooltips); AfxWinMain calls it, tests call it themselves.
+bool AfxInitCommonControls();
+void AfxEnableControlContainer();
+// Message box with the application name as caption; without an icon flag
+// it shows the exclamation icon.
+int AfxMessageBox(const char* text, UINT type = MB_OK, UINT helpId = 0);
+// Runs the application object: InitInstance, then the message loop only if
+// InitInstance returned TRUE.
+int AfxWinMain(HINSTANCE instance);
+
+// Worker threads. The CWinThread object only holds the thread's handle; the
+// thread runs on by itself and frees what it was handed.
+using AFX_THREADPROC = UINT(__cdecl*)(LPVOID);
+class CWinThread {
+public:
+    CWinThread(HANDLE thread, DWORD id) : m_hThread(thread), m_nThreadID(id) {}
+    CWinThread(const CWinThread&) = delete;
+    CWinThread& operator=(const CWinThread&) = delete;
+    ~CWinThread() {
+        if (m_hThread)
+            ::CloseHandle(m_hThread);
+    }
+    HANDLE m_hThread;
+    DWORD m_nThreadID;
+};
+std::unique_ptr<CWinThread> AfxBeginThread(AFX_THREADPROC proc, LPVOID param,
+                                           int priority = THREAD_PRIORITY_NORMAL,
+                                           UINT stackSize = 0);

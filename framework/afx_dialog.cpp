@@ -1,0 +1,229 @@
+#include "framework/afx_dialog.h"
+
+#include "framework/afx_app.h"
+
+namespace {
+// The dialog object whose window is being created on this thread. A CBT hook
+// binds it to its window the moment the window exists, so that the object
+// sees every message from the first one on (WM_SIZE during creation among
+// them), not only those after WM_INITDIALOG.
+thread_local CDialog* t_creating = nullptr;
+
+LRESULT CALLBACK BindOnCreate(int code, WPARAM wParam, LPARAM lParam);
+
+class CreationHook {
+public:
+    explicit CreationHook(CDialog* dialog) {
+        t_creating = dialog;
+        m_hook = ::SetWindowsHookExA(WH_CBT, &BindOnCreate, nullptr, ::GetCurrentThreadId());
+    }
+    CreationHook(const CreationHook&) = delete;
+    CreationHook& operator=(const CreationHook&) = delete;
+    ~CreationHook() {
+        if (m_hook)
+            ::UnhookWindowsHookEx(m_hook);
+        t_creating = nullptr;
+    }
+
+private:
+    HHOOK m_hook = nullptr;
+};
+
+LRESULT CALLBACK BindOnCreate(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND && t_creating) {
+        // The first window created is the dialog itself; its controls follow.
+        CDialog* dialog = t_creating;
+        t_creating = nullptr;
+        dialog->BindWindow(reinterpret_cast<HWND>(wParam));
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+} // namespace
+
+CDialog::~CDialog() {
+    // A dialog object owns its window: destroy it while the object is whole.
+    if (m_hWnd && ::IsWindow(m_hWnd)) {
+        HWND window = m_hWnd;
+        Detach();
+        ::DestroyWindow(window);
+    }
+}
+
+INT_PTR CALLBACK CDialog::StartupDialogProc(HWND window, UINT message, WPARAM, LPARAM l) {
+    if (message != WM_INITDIALOG)
+        return FALSE;
+    auto* dialog = reinterpret_cast<CDialog*>(l);
+    if (!dialog)
+        return TRUE;
+    if (dialog->m_hWnd != window && !dialog->BindWindow(window))
+        return TRUE;
+    dialog->m_current = MSG{window, message, 0, l, 0, {0, 0}};
+    return dialog->OnInitDialog();
+}
+
+void CDialog::PostNcDestroy() {}
+
+bool CDialog::BindWindow(HWND window) { return Attach(window); }
+
+bool CDialog::Create(UINT templateId, CWnd* parent) {
+    if (m_hWnd)
+        return false;
+    m_templateId = templateId;
+    m_pParentWnd = parent;
+    m_modal = false;
+    CreationHook hook(this);
+    HWND window =
+        ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(templateId),
+                             parent ? parent->m_hWnd : nullptr, &CDialog::StartupDialogProc,
+                             reinterpret_cast<LPARAM>(this));
+    return window != nullptr && m_hWnd == window;
+}
+
+HWND CDialog::ModalOwner() const {
+    HWND owner = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
+    if (!owner) {
+        // Like the framework: a dialog without a parent is owned by the
+        // application's main window while that exists.
+        CWnd* main = AfxGetMainWnd();
+        if (main && main->m_hWnd && ::IsWindow(main->m_hWnd) && main != this)
+            owner = main->m_hWnd;
+    }
+    while (owner && (::GetWindowLongPtrA(owner, GWL_STYLE) & WS_CHILD))
+        owner = ::GetParent(owner);
+    return owner;
+}
+
+INT_PTR CDialog::DoModal() {
+    if (m_hWnd)
+        return -1;
+    HWND owner = ModalOwner();
+    const bool reenableOwner = owner && ::IsWindowEnabled(owner);
+    m_modal = true;
+    m_modalDone = false;
+    m_modalResult = -1;
+    HWND window = nullptr;
+    {
+        CreationHook hook(this);
+        window = ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_templateId),
+                                       owner, &CDialog::StartupDialogProc,
+                                       reinterpret_cast<LPARAM>(this));
+    }
+    if (!window) {
+        m_modal = false;
+        return -1;
+    }
+    if (reenableOwner)
+        ::EnableWindow(owner, FALSE);
+    if (!m_modalDone && ::IsWindow(window)) {
+        ::ShowWindow(window, SW_SHOWNORMAL);
+        RunModalLoop();
+    }
+    if (reenableOwner) {
+        // Give activation back to the owner before this window goes, so it
+        // does not pass to another application.
+        ::EnableWindow(owner, TRUE);
+        ::SetActiveWindow(owner);
+    }
+    if (::IsWindow(window)) {
+        if (m_hWnd == window)
+            Detach();
+        ::DestroyWindow(window);
+    }
+    m_modal = false;
+    return m_modalResult;
+}
+
+void CDialog::RunModalLoop() {
+    HWND self = m_hWnd;
+    MSG message;
+    while (!m_modalDone && ::IsWindow(self)) {
+        const BOOL got = ::GetMessageA(&message, nullptr, 0, 0);
+        if (got == 0) {
+            // Keep WM_QUIT for the outer loop.
+            ::PostQuitMessage(static_cast<int>(message.wParam));
+            break;
+        }
+        if (got < 0)
+            break;
+        if (!WalkPreTranslateTree(self, &message)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageA(&message);
+        }
+    }
+}
+
+void CDialog::EndDialog(int result) {
+    if (m_modal) {
+        m_modalResult = result;
+        m_modalDone = true;
+        // Wake the loop in case the call came from outside a message.
+        ::PostMessageA(m_hWnd, WM_NULL, 0, 0);
+    } else if (m_hWnd) {
+        ::EndDialog(m_hWnd, result);
+    }
+}
+
+BOOL CDialog::OnInitDialog() {
+    UpdateData(false);
+    return TRUE;
+}
+
+void CDialog::OnOK() {
+    if (!UpdateData(true))
+        return;
+    EndDialog(IDOK);
+}
+
+void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+
+bool CDialog::UpdateData(bool saveAndValidate) {
+    CDataExchange dx(this, saveAndValidate);
+    DoDataExchange(&dx);
+    return true;
+}
+
+BOOL CDialog::PreTranslateMessage(MSG* message) {
+    const bool keyboard = message->message >= WM_KEYFIRST && message->message <= WM_KEYLAST;
+    const bool mouse = message->message >= WM_MOUSEFIRST && message->message <= WM_MOUSELAST;
+    if (!keyboard && !mouse)
+        return FALSE;
+    return ::IsDialogMessageA(m_hWnd, message);
+}
+
+BOOL CDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
+    const UINT id = LOWORD(wParam);
+    const UINT code = HIWORD(wParam);
+    if (code != BN_CLICKED && lParam != 0)
+        return FALSE;
+    if (id == IDOK) {
+        OnOK();
+        return TRUE;
+    }
+    if (id == IDCANCEL) {
+        OnCancel();
+        return TRUE;
+    }
+    return FALSE;
+}
+
+void DDX_Control(CDataExchange* dx, int id, CWnd& control) {
+    if (control.m_hWnd == nullptr)
+        control.SubclassDlgItem(static_cast<UINT>(id), dx->m_pDlgWnd);
+}
+
+void DDX_Text(CDataExchange* dx, int id, CString& value) {
+    HWND item = ::GetDlgItem(dx->m_pDlgWnd->m_hWnd, id);
+    if (!item)
+        return;
+    if (dx->m_bSaveAndValidate) {
+        const int length = ::GetWindowTextLengthA(item);
+        CString text;
+        if (length > 0) {
+            ::GetWindowTextA(item, text.GetBuffer(length + 1), length + 1);
+            text.ReleaseBuffer();
+        }
+        value = text;
+    } else {
+        ::SetWindowTextA(item, value);
+    }
+}

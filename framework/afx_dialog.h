@@ -1,0 +1,62 @@
+// CDialog: a window made from a dialog template. Modal dialogs run their own
+// message loop (DoModal) that offers every message to PreTranslateMessage
+// first, so controls can relay mouse messages (tooltips) and dialogs get
+// their keyboard handling; modeless child dialogs come from Create.
+#pragma once
+#include "framework/afx_wnd.h"
+
+class CDataExchange;
+
+class CDialog : public CWnd {
+public:
+    explicit CDialog(UINT templateId, CWnd* parent = nullptr)
+        : m_templateId(templateId), m_pParentWnd(parent) {}
+    ~CDialog() override;
+
+    virtual INT_PTR DoModal();
+    // Creates the dialog as a modeless window (a child, for page templates).
+    bool Create(UINT templateId, CWnd* parent);
+    void EndDialog(int result);
+
+    virtual BOOL OnInitDialog();
+    virtual void OnOK();
+    virtual void OnCancel();
+    virtual void DoDataExchange(CDataExchange* /*dx*/) {}
+    bool UpdateData(bool saveAndValidate = true);
+
+    BOOL PreTranslateMessage(MSG* message) override;
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+    bool IsModal() const { return m_modal; }
+    // Used while the window is being created (see the creation hook).
+    bool BindWindow(HWND window);
+
+    UINT m_templateId;
+    CWnd* m_pParentWnd;
+
+protected:
+    // Our dialog procedure only starts the binding; after WM_INITDIALOG
+    // every message goes through WindowProc.
+    static INT_PTR CALLBACK StartupDialogProc(HWND window, UINT message, WPARAM w, LPARAM l);
+    void PostNcDestroy() override;
+
+private:
+    HWND ModalOwner() const;
+    void RunModalLoop();
+
+    bool m_modal = false;
+    bool m_modalDone = false;
+    INT_PTR m_modalResult = -1;
+};
+
+class CDataExchange {
+public:
+    CDataExchange(CWnd* dialog, bool saveAndValidate)
+        : m_pDlgWnd(dialog), m_bSaveAndValidate(saveAndValidate) {}
+    CWnd* m_pDlgWnd;
+    bool m_bSaveAndValidate;
+};
+
+// Binds dialog item id to control (subclassing it) the first time it runs.
+void DDX_Control(CDataExchange* dx, int id, CWnd& control);
+// Moves a dialog item's text into value (saving) or value into it.
+void DDX_Text(CDataExchange* dx, int id, CString& value);
