@@ -1,0 +1,399 @@
+#include "pages/detection_logic.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <optional>
+
+namespace {
+
+uint32_t Address(uint8_t a, uint8_t b, uint8_t c, uint8_t d) {
+    // Network byte order as it lies in memory, read back on this host.
+    return HostToNetwork32((uint32_t{a} << 24) | (uint32_t{b} << 16) | (uint32_t{c} << 8) | d);
+}
+
+struct SentDatagram {
+    uint64_t timeMs;
+    int slot;
+    int boundInterface; // -1: not bound
+    uint32_t destination;
+    std::vector<uint8_t> bytes;
+};
+
+struct FakeSlot {
+    unsigned message = 0;
+    int boundInterface = -1;
+    uint32_t destination = 0;
+    std::vector<uint8_t> last;
+    int recreated = 0;
+};
+
+// The page's side: a socket table, timers on a fake clock, message boxes and
+// the process-wide values, all recorded for the tests to look at.
+class FakePage : public DetectionActions {
+public:
+    // Test set-up.
+    int localAddresses = 2;
+    bool failOpen = false;
+    bool failSend = false;
+    int32_t language = 2;
+
+    // Observations.
+    uint64_t now = 0;
+    std::vector<SentDatagram> sent;
+    int communicationErrors = 0;
+    int retryMessages = 0;
+    bool actionDone = false;
+    std::optional<uint64_t> actionDoneAt;
+    bool perInterfaceBinding = false;
+    int bindPosition = 0;
+    int foundInterface = -7;
+    std::map<int, FakeSlot> slots;
+
+    // Incoming datagram for the next ReceiveDatagram.
+    std::vector<uint8_t> incoming;
+    uint32_t incomingSender = 0;
+
+    struct Timer {
+        unsigned period;
+        uint64_t due;
+    };
+    std::map<unsigned, Timer> timers;
+
+    bool StartNetworking() override { return true; }
+    void ReadLocalAddresses() override {}
+    int OpenSlot(unsigned message) override {
+        if (failOpen)
+            return 0;
+        int number = 1;
+        while (slots.count(number))
+            ++number;
+        FakeSlot slot;
+        slot.message = message;
+        if (perInterfaceBinding && bindPosition < localAddresses &&
+            (message == DISCOVERY_REPLY_MSG || message == QUERY_REPLY_MSG))
+            slot.boundInterface = bindPosition++;
+        slots[number] = slot;
+        return number;
+    }
+    bool CloseSlot(int slot) override { return slots.erase(slot) == 1; }
+    int ReopenSlot(unsigned message, int oldSlot) override {
+        FakeSlot kept = slots.at(oldSlot);
+        CloseSlot(oldSlot);
+        int number = OpenSlot(message);
+        if (number != 0) {
+            slots[number].destination = kept.destination;
+            slots[number].last = kept.last;
+        }
+        return number;
+    }
+    bool SetDestination(int slot, uint32_t address) override {
+        FakeSlot& s = slots.at(slot);
+        s.destination = address;
+        if (address == kBroadcastAddress && !perInterfaceBinding) {
+            s.boundInterface = foundInterface;
+            ++s.recreated;
+        }
+        return true;
+    }
+    bool SendCommand(int slot, uint16_t command, uint16_t sequence, uint8_t* datagram) override {
+        FakeSlot& s = slots.at(slot);
+        size_t length = WriteHeader(datagram, command, sequence);
+        if (failSend || length == 0)
+            return false;
+        s.last.assign(datagram, datagram + length);
+        sent.push_back({now, slot, s.boundInterface, s.destination, s.last});
+        return true;
+    }
+    bool ResendLast(int slot) override {
+        FakeSlot& s = slots.at(slot);
+        sent.push_back({now, slot, s.boundInterface, s.destination, s.last});
+        return true;
+    }
+    bool ReceiveDatagram(int slot, uint8_t* datagram) override {
+        if (!slots.count(slot) || incoming.empty())
+            return false;
+        std::copy(incoming.begin(), incoming.end(), datagram); // leaves the rest as it was
+        incoming.clear();
+        return true;
+    }
+    bool GetLastSender(int, uint32_t* address) override {
+        *address = incomingSender;
+        return true;
+    }
+    void SetTimer(unsigned id, unsigned periodMs) override {
+        timers[id] = {periodMs, now + periodMs};
+    }
+    void KillTimer(unsigned id) override { timers.erase(id); }
+    void ShowCommunicationError() override { ++communicationErrors; }
+    void ShowRetryMessage() override { ++retryMessages; }
+    void SetActionDone() override {
+        actionDone = true;
+        if (!actionDoneAt)
+            actionDoneAt = now;
+    }
+    void SetPerInterfaceBinding(bool on) override { perInterfaceBinding = on; }
+    int BindPosition() override { return bindPosition; }
+    void SetBindPosition(int position) override { bindPosition = position; }
+    void SetFoundInterface(int index) override { foundInterface = index; }
+    int LocalAddressCount() override { return localAddresses; }
+    int32_t SelectedLanguage() override { return language; }
+
+    // Fires due timers in time order up to `until`, as the window would.
+    void RunUntil(DetectionLogic& logic, uint64_t until) {
+        for (;;) {
+            auto next = timers.end();
+            for (auto it = timers.begin(); it != timers.end(); ++it)
+                if (next == timers.end() || it->second.due < next->second.due)
+                    next = it;
+            if (next == timers.end() || next->second.due > until)
+                break;
+            now = next->second.due;
+            next->second.due += next->second.period;
+            logic.OnTimer(next->first);
+        }
+        now = until;
+    }
+};
+
+std::vector<uint8_t> DiscoveryReply(uint16_t sequence, uint8_t language = 1, uint16_t type = 4,
+                                    uint16_t status = 0, uint16_t command = CMD_DISCOVER) {
+    std::vector<uint8_t> reply(DATAGRAM_MAX_SIZE, 0);
+    reply[0] = static_cast<uint8_t>(command);
+    reply[2] = static_cast<uint8_t>(status);
+    reply[4] = static_cast<uint8_t>(sequence & 0xFF);
+    reply[5] = static_cast<uint8_t>(sequence >> 8);
+    reply[8] = static_cast<uint8_t>(type);
+    for (size_t i = 10; i < 42; ++i)
+        reply[i] = static_cast<uint8_t>(i); // opaque bytes the query must carry back
+    const char password[] = "langpw";
+    std::copy(password, password + 6, reply.begin() + 8 + UPLOAD_PASSWORD_OFFSET);
+    reply[8 + LANGUAGE_CODE_OFFSET] = language;
+    return reply;
+}
+
+std::vector<uint8_t> QueryReply(uint16_t sequence, uint16_t status = 0,
+                                uint16_t command = CMD_QUERY) {
+    std::vector<uint8_t> reply(DATAGRAM_HEADER_SIZE, 0);
+    reply[0] = static_cast<uint8_t>(command);
+    reply[2] = static_cast<uint8_t>(status);
+    reply[4] = static_cast<uint8_t>(sequence & 0xFF);
+    reply[5] = static_cast<uint8_t>(sequence >> 8);
+    return reply;
+}
+
+const uint32_t kRouter = Address(192, 168, 1, 1);
+
+struct Detection : ::testing::Test {
+    FakePage page;
+    DetectionLogic logic{page};
+
+    // Starts a search whose first tick comes at time 1000.
+    void StartAndRunTo(uint64_t until) {
+        logic.StartDetection(1000);
+        page.RunUntil(logic, until);
+    }
+    void Deliver(std::vector<uint8_t> bytes, uint32_t sender, bool query = false) {
+        page.incoming = std::move(bytes);
+        page.incomingSender = sender;
+        query ? logic.OnQueryReply() : logic.OnDiscoveryReply();
+    }
+    std::vector<uint64_t> SendTimes() const {
+        std::vector<uint64_t> times;
+        for (const auto& s : page.sent)
+            times.push_back(s.timeMs - 1000);
+        return times;
+    }
+};
+
+TEST_F(Detection, WithTwoAddressesSendsFromEachAndEndsAfterThirtySeconds) {
+    StartAndRunTo(1000 + 29999);
+    EXPECT_FALSE(page.actionDone);
+    page.RunUntil(logic, 1000 + 60000);
+    EXPECT_EQ(SendTimes(), (std::vector<uint64_t>{0, 5000, 10000, 20000, 25000}));
+    std::vector<int> interfaces;
+    for (const auto& s : page.sent) {
+        interfaces.push_back(s.boundInterface);
+        EXPECT_EQ(s.destination, kBroadcastAddress);
+        ASSERT_EQ(s.bytes.size(), 8u);
+        EXPECT_EQ(ReadHeader(s.bytes.data()).sequence, 1) << "retries repeat the sequence";
+    }
+    EXPECT_EQ(interfaces, (std::vector<int>{0, 0, 0, 1, 1}));
+    EXPECT_EQ(page.actionDoneAt, 1000u + 30000);
+    EXPECT_FALSE(page.perInterfaceBinding);
+    EXPECT_TRUE(page.timers.empty());
+    EXPECT_FALSE(logic.detected);
+}
+
+TEST_F(Detection, WithOneOrNoAddressEndsAfterFifteenSeconds) {
+    for (int addresses : {1, 0}) {
+        FakePage fresh;
+        fresh.localAddresses = addresses;
+        DetectionLogic search(fresh);
+        search.StartDetection(1000);
+        fresh.RunUntil(search, 100000);
+        ASSERT_EQ(fresh.sent.size(), 3u) << addresses;
+        EXPECT_EQ(fresh.sent[2].timeMs, 11000u);
+        EXPECT_EQ(fresh.sent[0].boundInterface, addresses ? 0 : -1);
+        EXPECT_EQ(fresh.actionDoneAt, 16000u) << addresses;
+    }
+}
+
+TEST_F(Detection, UnfitDiscoveryRepliesAreDroppedAndTheSearchGoesOn) {
+    StartAndRunTo(1000);
+    const uint16_t seq = logic.sequence;
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> reply;
+    } cases[] = {
+        {"record type 3", DiscoveryReply(seq, 1, 3)},
+        {"status 1", DiscoveryReply(seq, 1, 4, 1)},
+        {"previous sequence", DiscoveryReply(static_cast<uint16_t>(seq - 1))},
+        {"query command", DiscoveryReply(seq, 1, 4, 0, CMD_QUERY)},
+    };
+    for (auto& c : cases) {
+        Deliver(c.reply, kRouter);
+        EXPECT_FALSE(logic.detected) << c.name;
+    }
+    page.RunUntil(logic, 6000);
+    EXPECT_EQ(page.sent.size(), 2u);
+    EXPECT_FALSE(page.actionDone);
+}
+
+TEST_F(Detection, ReplyFromAnUnexpectedSenderIsDropped) {
+    StartAndRunTo(1000);
+    logic.expectedSender = kRouter; // a unicast target was in use
+    Deliver(DiscoveryReply(logic.sequence), Address(192, 168, 1, 77));
+    EXPECT_FALSE(logic.detected);
+    Deliver(DiscoveryReply(logic.sequence), kRouter);
+    EXPECT_TRUE(logic.detected);
+}
+
+TEST_F(Detection, AcceptedReplyLeadsToAQueryTwoSecondsLater) {
+    StartAndRunTo(1000 + 21000); // on the second address
+    const uint16_t seq = logic.sequence;
+    Deliver(DiscoveryReply(seq, 1), kRouter);
+    ASSERT_TRUE(logic.detected);
+    EXPECT_TRUE(page.actionDone);
+    EXPECT_EQ(logic.deviceSummary.deviceAddress, kRouter);
+    EXPECT_EQ(logic.deviceSummary.interfaceIndex, 1);
+    EXPECT_EQ(page.foundInterface, 1);
+    EXPECT_EQ(logic.UploadPasswordText(), "langpw");
+    EXPECT_EQ(page.timers.count(TIMER_RETRY) + page.timers.count(TIMER_RESEND), 0u);
+    // A second router answering now is ignored.
+    Deliver(DiscoveryReply(seq), Address(192, 168, 1, 2));
+    EXPECT_EQ(logic.deviceSummary.deviceAddress, kRouter);
+
+    const size_t before = page.sent.size();
+    page.RunUntil(logic, page.now + 1999);
+    EXPECT_EQ(page.sent.size(), before);
+    page.RunUntil(logic, page.now + 1 + 60000);
+    ASSERT_EQ(page.sent.size(), before + 1) << "one query, no retries";
+    const SentDatagram& query = page.sent.back();
+    ASSERT_EQ(query.bytes.size(), DATAGRAM_MAX_SIZE);
+    const DatagramHeader header = ReadHeader(query.bytes.data());
+    EXPECT_EQ(header.command, CMD_QUERY);
+    EXPECT_EQ(header.bodyLength, 747);
+    EXPECT_EQ(header.sequence, static_cast<uint16_t>(seq + 1));
+    EXPECT_EQ(query.destination, kBroadcastAddress);
+    EXPECT_EQ(page.slots.at(query.slot).message, QUERY_REPLY_MSG);
+    // The router's own record, language byte replaced by the selected code.
+    std::vector<uint8_t> expected = DiscoveryReply(seq, 2);
+    EXPECT_TRUE(std::equal(expected.begin() + 8, expected.end(), query.bytes.begin() + 8));
+
+    Deliver(QueryReply(header.sequence), kRouter, true);
+    EXPECT_TRUE(logic.acknowledged);
+    EXPECT_EQ(logic.sequence, 0);
+}
+
+TEST_F(Detection, QueryAfterTheSearchEndedRebindsToTheFoundInterface) {
+    page.localAddresses = 1;
+    StartAndRunTo(1000 + 20000); // search over
+    ASSERT_TRUE(page.actionDone);
+    Deliver(DiscoveryReply(logic.sequence), kRouter);
+    ASSERT_TRUE(logic.detected);
+    page.RunUntil(logic, page.now + 2000);
+    ASSERT_EQ(page.sent.back().bytes.size(), DATAGRAM_MAX_SIZE);
+    EXPECT_EQ(page.slots.at(page.sent.back().slot).recreated, 1);
+    EXPECT_EQ(page.sent.back().boundInterface, 0);
+}
+
+TEST_F(Detection, LanguageByteZeroShowsRetryBoxAndSendsNoQuery) {
+    StartAndRunTo(1000);
+    Deliver(DiscoveryReply(logic.sequence, 0), kRouter);
+    EXPECT_TRUE(logic.detected);
+    EXPECT_EQ(page.retryMessages, 1);
+    page.RunUntil(logic, 100000);
+    EXPECT_EQ(page.sent.size(), 1u);
+}
+
+TEST_F(Detection, ShortReplyReadsAsLanguageZero) {
+    StartAndRunTo(1000);
+    std::vector<uint8_t> reply = DiscoveryReply(logic.sequence, 3);
+    reply.resize(300); // the rest of the buffer keeps the zeros sent out
+    Deliver(reply, kRouter);
+    EXPECT_TRUE(logic.detected);
+    EXPECT_EQ(page.retryMessages, 1);
+    EXPECT_EQ(logic.queryPhase, 0);
+}
+
+TEST_F(Detection, QueryRepliesMustMatchSequenceAndCommand) {
+    StartAndRunTo(1000);
+    Deliver(DiscoveryReply(logic.sequence), kRouter);
+    page.RunUntil(logic, page.now + 2000);
+    const uint16_t seq = logic.sequence;
+    Deliver(QueryReply(seq, 0, CMD_DISCOVER), kRouter, true);
+    EXPECT_EQ(logic.sequence, seq) << "wrong command leaves the sequence";
+    Deliver(QueryReply(static_cast<uint16_t>(seq + 1)), kRouter, true);
+    EXPECT_FALSE(logic.acknowledged);
+    Deliver(QueryReply(seq, 5), kRouter, true);
+    EXPECT_FALSE(logic.acknowledged) << "refused by the router";
+    EXPECT_EQ(logic.sequence, 0);
+    Deliver(QueryReply(seq), kRouter, true);
+    EXPECT_FALSE(logic.acknowledged) << "a later copy no longer matches";
+
+    logic.StartDetection(500);
+    page.RunUntil(logic, page.now + 500);
+    EXPECT_EQ(ReadHeader(page.sent.back().bytes.data()).sequence, 1);
+}
+
+TEST_F(Detection, SequenceWrapsFrom10000To1000) {
+    logic.sequence = 9998;
+    EXPECT_EQ(logic.NextSequence(), 9999);
+    EXPECT_EQ(logic.NextSequence(), 10000);
+    EXPECT_EQ(logic.NextSequence(), 1000);
+    EXPECT_EQ(logic.NextSequence(), 1001);
+    logic.sequence = 65535;
+    EXPECT_EQ(logic.NextSequence(), 0);
+}
+
+TEST_F(Detection, NoSocketShowsTheErrorAndEndsWithoutRetries) {
+    page.failOpen = true;
+    StartAndRunTo(100000);
+    EXPECT_EQ(page.communicationErrors, 1);
+    EXPECT_EQ(page.actionDoneAt, 1000u);
+    EXPECT_TRUE(page.sent.empty());
+}
+
+TEST_F(Detection, FailedDiscoverySendIsReportedAndRetried) {
+    page.failSend = true;
+    StartAndRunTo(1000);
+    EXPECT_EQ(page.communicationErrors, 1);
+    EXPECT_FALSE(page.actionDone);
+    page.failSend = false;
+    page.RunUntil(logic, 6000);
+    EXPECT_EQ(page.sent.size(), 1u);
+}
+
+TEST(DottedAddress, ParsesLikeInetAddrForOurTexts) {
+    EXPECT_EQ(ParseIPv4HostOrder("255.255.255.255"), 0xFFFFFFFFu);
+    EXPECT_EQ(ParseIPv4HostOrder("192.168.1.1"), 0xC0A80101u);
+    EXPECT_EQ(ParseIPv4HostOrder("192.168.1"), 0xFFFFFFFFu);
+    EXPECT_EQ(ParseIPv4HostOrder("192.168.1.256"), 0xFFFFFFFFu);
+    const uint32_t network = HostToNetwork32(0xC0A80102u);
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(&network);
+    EXPECT_EQ(bytes[0], 192);
+    EXPECT_EQ(bytes[3], 2);
+}
+
+} // namespace
