@@ -4,10 +4,11 @@ Datagram: 8-byte header (command, status, sequence, bodyLength, each 16-bit
 little-endian) and, in discovery replies and query requests, a 747-byte
 device record:
   offset 0    record type, 16-bit little-endian (4 for a usable device)
-  offset 2    40 opaque bytes (a fixed pattern, zero bytes included, so that a
-              client which copies the record as text instead of bytes shows up)
+  offset 2    40 opaque bytes: (offset * 37 + 11) & 0xFF, but 0 where the
+              offset is a multiple of 16, so that a client which copies the
+              record as text instead of bytes shows up
   offset 42   the upload password text, then NUL
-  after it    opaque filler up to offset 745 (same idea)
+  after it    opaque filler up to offset 745, the same pattern
   offset 746  the device's language byte
 """
 
@@ -33,8 +34,8 @@ UDP_FAULTS = ("udp-wrong-type", "udp-wrong-status", "udp-wrong-seq", "udp-short"
 
 
 def opaque_byte(offset):
-    """The filler byte at a record offset: varied, with a zero every 256."""
-    return (offset * 37 + 11) & 0xFF
+    """The filler byte at a record offset: varied, and zero every 16 bytes."""
+    return 0 if offset % 16 == 0 else (offset * 37 + 11) & 0xFF
 
 
 def build_record(password, language):

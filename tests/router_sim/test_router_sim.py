@@ -1,0 +1,453 @@
+"""The simulated router, seen from the program's side of a private test network.
+
+Everything that sends a packet runs inside the namespaces of one Topology;
+the client sockets are created in the program namespace.
+"""
+
+import base64
+import hashlib
+import json
+import os
+import shutil
+import socket
+import struct
+import subprocess
+import sys
+import time
+import unittest
+from pathlib import Path
+
+TOOLS = Path(__file__).resolve().parents[2] / "tools" / "router_sim"
+sys.path.insert(0, str(TOOLS))
+
+import router_sim  # noqa: E402
+from topology import Topology  # noqa: E402
+
+ROUTER = "192.168.1.1"
+PROGRAM = "192.168.1.10"
+SECOND_PROGRAM = "10.0.0.10"
+SECOND_ROUTER = "10.0.0.1"
+EXTRA_ROUTER_ADDRESS = "192.168.1.2"
+BOUNDARY = b"---------------------------7d53c8371101be"
+
+
+def form_body(filename, data):
+    """The upload form exactly as the updater builds it (304 + name + data bytes)."""
+    delimiter = b"--" + BOUNDARY
+    body = (delimiter + b"\r\n"
+            + b'Content-Disposition: form-data; name="mtenFWUpload"; filename="' + filename
+            + b'"\r\n' + b"Content-Type: application/octet-stream\r\n\r\n" + data + b"\r\n"
+            + delimiter + b"\r\n" + b'Content-Disposition: form-data; name="uploading"\r\n\r\n'
+            + b"no\r\n" + delimiter + b"--\r\n" + b"\0")
+    assert len(body) == 304 + len(filename) + len(data)
+    return body
+
+
+def post(target, body, user=None, password=None, version=b"HTTP/1.1", extra=()):
+    """(head, body) of a POST laid out like the updater's firmware request."""
+    lines = [b"POST " + target + b" " + version,
+             b"Content-Type: multipart/form-data; boundary=" + BOUNDARY,
+             b"Content-Length: %d" % len(body),
+             b"Referer: http://192.168.1.1/setup.cgi?next_file=FirmwareUpgrade.htm"]
+    if user is not None:
+        credentials = base64.b64encode(user + b":" + password)
+        lines.append(b"Authorization: Basic " + credentials)
+    lines += [b"User-Agent: CorvaneUpload", b"Host: 192.168.1.1", b"Cache-Control: no-cache"]
+    lines += list(extra)
+    return b"\r\n".join(lines) + b"\r\n\r\n", body
+
+
+class Reply:
+    def __init__(self, status, headers, body):
+        self.status = status
+        self.headers = headers
+        self.body = body
+
+
+def read_reply(sock):
+    """The next final answer on a connection (100 Continue skipped)."""
+    buffer = b""
+    while True:
+        while b"\r\n\r\n" not in buffer:
+            chunk = sock.recv(65536)
+            if not chunk:
+                raise EOFError("connection closed before an answer")
+            buffer += chunk
+        head, _, buffer = buffer.partition(b"\r\n\r\n")
+        lines = head.decode("latin-1").split("\r\n")
+        status = int(lines[0].split(" ")[1])
+        if status == 100:
+            continue
+        headers = {}
+        for line in lines[1:]:
+            name, _, value = line.partition(":")
+            headers[name.strip().lower()] = value.strip()
+        length = int(headers.get("content-length", "0"))
+        while len(buffer) < length:
+            chunk = sock.recv(65536)
+            if not chunk:
+                break
+            buffer += chunk
+        return Reply(status, headers, buffer[:length])
+
+
+def discovery(sequence):
+    return struct.pack("<HHHH", 0, 0, sequence, 0)
+
+
+def query(sequence, record):
+    return struct.pack("<HHHH", 1, 0, sequence, 747) + record
+
+
+@unittest.skipUnless(os.geteuid() == 0 and shutil.which("ip"),
+                     "needs root and iproute2 to build private test namespaces")
+class RouterSimTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.topo = Topology("rsimtest", second_program_addr=SECOND_PROGRAM + "/24",
+                            second_router_addr=SECOND_ROUTER + "/24")
+        cls.topo.__enter__()
+        cls.addClassCleanup(cls.topo.close)
+        cls.topo.add_router_address(EXTRA_ROUTER_ADDRESS + "/24")
+
+    # -- helpers ------------------------------------------------------------
+
+    def start(self, *args):
+        """Starts a router, stopping the one this test started before (port 80 is shared)."""
+        previous = getattr(self, "_router", None)
+        if previous is not None:
+            self.topo.stop_router(previous)
+        self._router = self.topo.start_router(list(args))
+        self.addCleanup(self.topo.stop_router, self._router)
+        return self._router
+
+    def connect(self, timeout=5.0):
+        sock = self.topo.program_socket(socket.AF_INET, socket.SOCK_STREAM)
+        self.addCleanup(sock.close)
+        sock.settimeout(timeout)
+        sock.connect((ROUTER, 80))
+        return sock
+
+    def exchange(self, head, body=b""):
+        sock = self.connect()
+        sock.sendall(head + body)
+        return read_reply(sock)
+
+    def udp_socket(self, bind_to=None, timeout=2.0):
+        sock = self.topo.program_socket(socket.AF_INET, socket.SOCK_DGRAM)
+        self.addCleanup(sock.close)
+        sock.setsockopt(socket.SOL_SOCKET, socket.SO_BROADCAST, 1)
+        if bind_to:
+            sock.bind((bind_to, 0))
+        sock.settimeout(timeout)
+        return sock
+
+    def broadcast(self, sock, datagram):
+        sock.sendto(datagram, ("255.255.255.255", 916))
+        return sock.recvfrom(4096)
+
+    @staticmethod
+    def record(router, name, wait=3.0):
+        path = Path(router.record_dir) / name
+        deadline = time.monotonic() + wait
+        while not path.exists() and time.monotonic() < deadline:
+            time.sleep(0.02)
+        data = path.read_bytes()
+        return json.loads(data) if name.endswith(".json") else data
+
+    # -- HTTP ---------------------------------------------------------------
+
+    def test_firmware_post_is_recorded_byte_for_byte(self):
+        router = self.start("--user", "admin", "--password", "pa:ss", "--flash-page", "FLASHED")
+        # Bytes that a text-minded parser would trip over: NULs, CR LF, a
+        # fake delimiter start.
+        image = bytes(range(256)) * 3 + b"\r\n--" + BOUNDARY[:-1] + b"X\r\n" + bytes(188)
+        filename = b"C:\\fw\\image.bin"
+        head, body = post(b"/upgrade_flash.cgi", form_body(filename, image), b"admin", b"pa:ss")
+        sock = self.connect()
+        sock.sendall(head)
+        for start in range(0, len(body), 1460):  # in the worker's chunk size
+            sock.sendall(body[start:start + 1460])
+            time.sleep(0.005)
+        reply = read_reply(sock)
+        self.assertEqual((reply.status, reply.body), (200, b"FLASHED"))
+
+        self.assertEqual(self.record(router, "http-1-upgrade_flash.cgi.raw"), head + body)
+        self.assertEqual(self.record(router, "http-1-upgrade_flash.cgi.file"), image)
+        summary = self.record(router, "http-1.json")
+        self.assertEqual(summary["method"], "POST")
+        self.assertEqual(summary["path"], "/upgrade_flash.cgi")
+        sent_headers = [line.decode().split(": ", 1) for line in head.split(b"\r\n")[1:-2]]
+        self.assertEqual(summary["headers"], sent_headers)
+        self.assertEqual(summary["content_length"], 304 + len(filename) + len(image))
+        self.assertEqual(summary["body_length"], len(body))
+        self.assertEqual(summary["filename"], "C:\\fw\\image.bin")
+        self.assertEqual(summary["file_size"], len(image))
+        self.assertEqual(summary["file_sha256"], hashlib.sha256(image).hexdigest())
+        self.assertEqual(summary["fields"], {"uploading": "no"})
+        self.assertEqual(summary["epilogue_hex"], "0d0a00")
+        self.assertEqual(summary["authorization"], {"user": "admin", "password": "pa:ss"})
+        self.assertEqual(summary["status"], 200)
+
+    def test_basic_authorisation_is_checked(self):
+        self.start("--user", "admin", "--password", "pw")
+        cases = [("right credentials", b"admin", b"pw", 200),
+                 ("wrong password", b"admin", b"pW", 401),
+                 ("wrong user", b"root", b"pw", 401),
+                 ("password with the user's colon", b"admin:pw", b"", 401),
+                 ("no credentials", None, None, 401)]
+        for name, user, password, status in cases:
+            with self.subTest(name):
+                reply = self.exchange(*post(b"/upgrade_flash.cgi", form_body(b"a", b"x"),
+                                            user, password))
+                self.assertEqual(reply.status, status)
+                if status == 401:
+                    self.assertIn("Basic", reply.headers.get("www-authenticate", ""))
+
+    def test_language_upload_answers_with_the_chosen_marker(self):
+        body = form_body(b".\\Firmware\\ZEPHYRA_FR.lang", b"LANG" * 100)
+        for marker in (None, "1", "2", "3"):
+            with self.subTest(marker=marker):
+                router = self.start(*(["--lang-marker", marker] if marker else []))
+                reply = self.exchange(*post(b"/upload_lang.cgi", body))
+                self.assertEqual(reply.status, 200)
+                if marker:
+                    self.assertIn(b'AutoUpgradeRet"value="' + marker.encode(), reply.body)
+                else:
+                    self.assertNotIn(b"AutoUpgradeRet", reply.body)
+                summary = self.record(router, "http-1.json")
+                self.assertEqual(summary["filename"], ".\\Firmware\\ZEPHYRA_FR.lang")
+
+    def test_language_upload_takes_its_own_password(self):
+        self.start("--user", "admin", "--password", "pw", "--lang-password", "devpw",
+                   "--lang-status", "202")
+        body = form_body(b"x.lang", b"L")
+        self.assertEqual(self.exchange(*post(b"/upload_lang.cgi", body, b"admin", b"devpw")).status,
+                         202)
+        self.assertEqual(self.exchange(*post(b"/upload_lang.cgi", body, b"admin", b"pw")).status,
+                         401)
+
+    def test_anything_else_gets_404(self):
+        router = self.start()
+        self.assertEqual(self.exchange(b"GET /upgrade_flash.cgi HTTP/1.1\r\nHost: r\r\n\r\n").status,
+                         404)
+        self.assertEqual(self.exchange(*post(b"/setup.cgi?x=1", form_body(b"a", b"b"))).status,
+                         404)
+        self.assertEqual(self.record(router, "http-2.json")["path"], "/setup.cgi")
+        self.assertTrue((Path(router.record_dir) / "http-2-setup.cgi.raw").exists())
+
+    def test_keep_alive_serves_several_requests_and_http10_closes(self):
+        router = self.start()
+        sock = self.connect()
+        for n in (1, 2):
+            sock.sendall(b"".join(post(b"/upgrade_flash.cgi", form_body(b"f%d" % n, b"data"))))
+            self.assertEqual(read_reply(sock).status, 200)
+            self.assertEqual(self.record(router, f"http-{n}.json")["filename"], f"f{n}")
+        sock = self.connect()
+        sock.sendall(b"".join(post(b"/upgrade_flash.cgi", form_body(b"old", b""),
+                                   version=b"HTTP/1.0")))
+        reply = read_reply(sock)
+        self.assertEqual((reply.status, reply.headers["connection"]), (200, "close"))
+        self.assertEqual(sock.recv(10), b"")
+        self.assertEqual(self.record(router, "http-3.json")["file_size"], 0)
+
+    def test_expect_continue_is_answered_before_the_body(self):
+        router = self.start()
+        head, body = post(b"/upgrade_flash.cgi", form_body(b"big", b"z" * 5000),
+                          extra=[b"Expect: 100-continue"])
+        sock = self.connect(timeout=2.0)
+        sock.sendall(head)
+        self.assertEqual(sock.recv(100), b"HTTP/1.1 100 Continue\r\n\r\n")
+        sock.sendall(body)
+        self.assertEqual(read_reply(sock).status, 200)
+        self.assertEqual(self.record(router, "http-1-upgrade_flash.cgi.raw"), head + body)
+        self.assertTrue(self.record(router, "http-1.json")["sent_continue"])
+
+    @unittest.skipUnless(shutil.which("curl"), "curl not installed")
+    def test_curl_upload_with_its_own_expect_header(self):
+        router = self.start("--user", "admin", "--password", "pw")
+        image = os.urandom(1536 * 1024)  # big enough that curl asks for 100 Continue
+        image_path = Path(router.record_dir).parent / "curl-image.bin"
+        image_path.write_bytes(image)
+        result = self.topo.run_in_program(
+            ["curl", "-sS", "--max-time", "20", "-u", "admin:pw",
+             "-F", f"mtenFWUpload=@{image_path}", "-F", "uploading=no",
+             f"http://{ROUTER}/upgrade_flash.cgi"], capture_output=True)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        summary = self.record(router, "http-1.json")
+        self.assertTrue(summary["sent_continue"])
+        self.assertEqual(summary["file_sha256"], hashlib.sha256(image).hexdigest())
+        self.assertEqual(summary["fields"], {"uploading": "no"})
+
+    def test_http_faults(self):
+        request = post(b"/upgrade_flash.cgi", form_body(b"f", b"q" * 64000))
+        with self.subTest("refuse"):
+            self.start("--fault", "refuse")
+            with self.assertRaises(ConnectionRefusedError):
+                self.connect()
+            self.broadcast(self.udp_socket(), discovery(1))  # UDP still answers
+        with self.subTest("close-mid-body"):
+            router = self.start("--fault", "close-mid-body")
+            sock = self.connect()
+            try:
+                sock.sendall(b"".join(request))
+                self.assertEqual(sock.recv(100), b"")
+            except ConnectionResetError:
+                pass
+            summary = self.record(router, "http-1.json")
+            self.assertFalse(summary["complete"])
+            self.assertEqual(summary["body_length"], len(request[1]) // 2)
+            self.assertIsNone(summary["status"])
+        with self.subTest("never-answer"):
+            router = self.start("--fault", "never-answer")
+            sock = self.connect(timeout=1.0)
+            sock.sendall(b"".join(request))
+            with self.assertRaises(socket.timeout):
+                sock.recv(100)
+            summary = self.record(router, "http-1.json")
+            self.assertTrue(summary["complete"])
+            self.assertIsNone(summary["status"])
+        with self.subTest("slow-read"):
+            self.start("--fault", "slow-read", "--slow-rate", "131072")
+            began = time.monotonic()
+            reply = self.exchange(*post(b"/upgrade_flash.cgi", form_body(b"f", bytes(262144))))
+            self.assertEqual(reply.status, 200)
+            self.assertGreater(time.monotonic() - began, 1.5)  # 256 KiB at 128 KiB/s
+        for status in (401, 403, 404, 500):
+            with self.subTest(f"status-{status}"):
+                router = self.start("--fault", f"status-{status}")
+                self.assertEqual(self.exchange(*request).status, status)
+                self.assertEqual(self.record(router, "http-1.json")["status"], status)
+
+    def test_bad_requests_get_clear_answers_and_are_kept(self):
+        router = self.start()
+        self.assertEqual(self.exchange(b"HELLO\r\n\r\n").status, 400)
+        self.assertEqual(self.record(router, "http-1-unparsed.raw"), b"HELLO\r\n\r\n")
+        self.assertIn("bad request line", self.record(router, "http-1.json")["error"])
+        garbage = b"not a form at all"
+        reply = self.exchange(*post(b"/upgrade_flash.cgi", garbage))
+        self.assertEqual(reply.status, 200)  # a router answers whatever the form looks like
+        summary = self.record(router, "http-2.json")
+        self.assertIn("no opening delimiter", summary["form_error"])
+        self.assertIsNone(summary["file_file"])
+        self.assertEqual(self.record(router, "http-2-upgrade_flash.cgi.raw")[-len(garbage):],
+                         garbage)
+        chunked = (b"POST /upload_lang.cgi HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n"
+                   b"0\r\n\r\n")
+        self.assertEqual(self.exchange(chunked).status, 411)
+
+    def test_restart_silences_http_and_discovery(self):
+        self.start("--restart-seconds", "1.5")
+        began = time.monotonic()
+        sock = self.connect()
+        sock.sendall(b"".join(post(b"/upgrade_flash.cgi", form_body(b"f", b"fw"))))
+        reply = read_reply(sock)
+        self.assertEqual((reply.status, reply.headers["connection"]), (200, "close"))
+        self.assertEqual(sock.recv(10), b"")
+        with self.assertRaises(ConnectionRefusedError):
+            self.connect()
+        udp = self.udp_socket(timeout=0.5)
+        with self.assertRaises(socket.timeout):
+            self.broadcast(udp, discovery(7))
+        self.assertLess(time.monotonic() - began, 1.5, "checks ran too late to mean anything")
+        time.sleep(max(0.0, began + 1.8 - time.monotonic()))
+        udp.settimeout(2.0)
+        data, _ = self.broadcast(udp, discovery(8))
+        self.assertEqual(struct.unpack_from("<H", data, 4)[0], 8)
+        for _ in range(20):  # the web server comes back within a few tenths
+            try:
+                self.connect().close()
+                break
+            except ConnectionRefusedError:
+                time.sleep(0.1)
+        else:
+            self.fail("web server did not come back after the restart")
+
+    # -- UDP ----------------------------------------------------------------
+
+    def test_discovery_and_query_replies(self):
+        router = self.start("--device-password", "s3cret", "--language-byte", "3")
+        udp = self.udp_socket(bind_to=PROGRAM)
+        port = udp.getsockname()[1]
+        data, sender = self.broadcast(udp, discovery(0xBEEF))
+        self.assertEqual(sender, (ROUTER, 916))
+        self.assertEqual(len(data), 755)
+        self.assertEqual(struct.unpack_from("<HHHHH", data), (0, 0, 0xBEEF, 747, 4))
+        self.assertEqual(data[8 + 42:8 + 49], b"s3cret\0")
+        self.assertEqual(data[8 + 746], 3)
+        record = data[8:]
+        self.assertIn(0, record[2:42])  # opaque bytes must be copied as bytes
+        self.assertEqual(self.record(router, "udp-1.bin"), discovery(0xBEEF))
+
+        asked = bytearray(record)
+        asked[746] = 2
+        udp.sendto(query(0xBEF0, bytes(asked)), (ROUTER, 916))
+        data, sender = udp.recvfrom(4096)
+        self.assertEqual(struct.unpack_from("<HHH", data), (1, 0, 0xBEF0))
+        summary = self.record(router, "udp-2.json")
+        self.assertEqual((summary["command"], summary["sequence"], summary["length"],
+                          summary["language"], summary["record_matches"], summary["sender"]),
+                         (1, 0xBEF0, 755, 2, True, f"{PROGRAM}:{port}"))
+
+        asked[10] ^= 0xFF
+        udp.sendto(query(0xBEF1, bytes(asked)), (ROUTER, 916))
+        udp.recvfrom(4096)
+        self.assertFalse(self.record(router, "udp-3.json")["record_matches"])
+
+    def test_discovery_over_the_second_link_and_refused_query(self):
+        router = self.start("--device-password", "", "--query-status", "7")
+        udp = self.udp_socket(bind_to=SECOND_PROGRAM)
+        data, sender = self.broadcast(udp, discovery(5))
+        self.assertEqual(sender, (SECOND_ROUTER, 916))
+        self.assertEqual(data[8 + 42], 0)  # empty password: NUL at once
+        udp.sendto(query(6, data[8:]), (SECOND_ROUTER, 916))
+        reply, _ = udp.recvfrom(4096)
+        self.assertEqual(struct.unpack_from("<HHH", reply), (1, 7, 6))
+        self.assertEqual(self.record(router, "udp-1.json")["sender"].split(":")[0],
+                         SECOND_PROGRAM)
+
+    def test_udp_faults(self):
+        cases = [("udp-wrong-type", lambda d, s: struct.unpack_from("<H", d, 8)[0] == 3),
+                 ("udp-wrong-status", lambda d, s: struct.unpack_from("<H", d, 2)[0] != 0),
+                 ("udp-wrong-seq", lambda d, s: struct.unpack_from("<H", d, 4)[0] != 0x4242),
+                 ("udp-short", lambda d, s: len(d) == 100),
+                 ("udp-long", lambda d, s: len(d) > 755),
+                 ("udp-zero-language", lambda d, s: len(d) == 755 and d[8 + 746] == 0),
+                 (f"udp-second-address={EXTRA_ROUTER_ADDRESS}",
+                  lambda d, s: s == (EXTRA_ROUTER_ADDRESS, 916) and len(d) == 755)]
+        for fault, holds in cases:
+            with self.subTest(fault):
+                router = self.start("--fault", fault)
+                data, sender = self.broadcast(self.udp_socket(), discovery(0x4242))
+                self.assertTrue(holds(data, sender), (len(data), data[:10].hex(), sender))
+        with self.subTest("combined"):
+            self.start("--fault", "udp-wrong-type", "--fault", "udp-zero-language")
+            data, _ = self.broadcast(self.udp_socket(), discovery(1))
+            self.assertEqual((struct.unpack_from("<H", data, 8)[0], data[8 + 746]), (3, 0))
+
+    # -- command line and safety -------------------------------------------
+
+    def test_bad_command_lines_are_refused_clearly(self):
+        script = str(TOOLS / "router_sim.py")
+        cases = [(["--fault", "bogus"], "unknown fault"),
+                 (["--fault", "status-401", "--fault", "never-answer"], "exclude each other"),
+                 (["--device-password", "p" * 704], "longer than 703"),
+                 (["--language-byte", "256"], "0 to 255"),
+                 (["--fault", "udp-second-address"], "needs an address")]
+        for args, message in cases:
+            with self.subTest(message):
+                result = self.topo.run_in(self.topo.router_ns,
+                                          [sys.executable, script, "--record-dir",
+                                           "/nonexistent", *args],
+                                          capture_output=True, text=True)
+                self.assertEqual(result.returncode, 2)
+                self.assertIn(message, result.stderr)
+
+    def test_router_knows_a_private_namespace_from_the_machines_own(self):
+        self.assertIsNotNone(router_sim.unsafe_network_namespace())
+        self.assertIsNone(self.topo.call_in(self.topo.router_ns,
+                                            router_sim.unsafe_network_namespace))
+
+
+if __name__ == "__main__":
+    unittest.main()
