@@ -253,7 +253,7 @@ def wait_frame(frame):
     c = Canvas(POPUP_W, POPUP_H, POPUP_BRUSH)
     c.vertical_gradient(0, 0, POPUP_W, POPUP_H, (112, 134, 218), (92, 114, 200))
     spacing, y = 30, 30
-    x_first = 34  # left-aligned with the caption below
+    x_first = 26  # left-aligned with the caption below
     for i in range(DOTS):
         x = x_first + i * spacing
         if i == frame:
