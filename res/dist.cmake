@@ -6,14 +6,17 @@
 # Assembled at the end of configuration, once every folder has declared its
 # targets: the program (FirmwareUpdater) and the skin pictures come from
 # other folders that are configured after this one.
-set(FWU_DIST_DIR ${CMAKE_BINARY_DIR}/dist)
-
 function(fwu_assemble_dist)
   find_program(FWU_PYTHON3 NAMES python3 REQUIRED)
-  set(dist ${FWU_DIST_DIR})
+  # Paths are built here, inside the deferred call: variables of the folder
+  # that scheduled it are not visible when it runs.
+  set(dist ${CMAKE_BINARY_DIR}/dist)
   set(res ${CMAKE_SOURCE_DIR}/res)
   get_property(bitmaps GLOBAL PROPERTY FWU_SKIN_BITMAP_DIR)
   get_property(bitmap_stamp GLOBAL PROPERTY FWU_SKIN_BITMAP_STAMP)
+  if(NOT bitmaps OR NOT bitmap_stamp OR NOT CMAKE_BINARY_DIR)
+    message(FATAL_ERROR "dist: the skin bitmaps (tools/skin_gen) are not configured")
+  endif()
 
   set(samples_stamp ${CMAKE_BINARY_DIR}/dist_samples.stamp)
   add_custom_command(
