@@ -229,8 +229,8 @@ class RouterSimTest(unittest.TestCase):
 
     def test_anything_else_gets_404(self):
         router = self.start()
-        self.assertEqual(self.exchange(b"GET /upgrade_flash.cgi HTTP/1.1\r\nHost: r\r\n\r\n").status,
-                         404)
+        get = b"GET /upgrade_flash.cgi HTTP/1.1\r\nHost: r\r\n\r\n"
+        self.assertEqual(self.exchange(get).status, 404)
         self.assertEqual(self.exchange(*post(b"/setup.cgi?x=1", form_body(b"a", b"b"))).status,
                          404)
         self.assertEqual(self.record(router, "http-2.json")["path"], "/setup.cgi")
@@ -447,6 +447,29 @@ class RouterSimTest(unittest.TestCase):
         self.assertIsNotNone(router_sim.unsafe_network_namespace())
         self.assertIsNone(self.topo.call_in(self.topo.router_ns,
                                             router_sim.unsafe_network_namespace))
+
+
+@unittest.skipUnless(os.geteuid() == 0 and shutil.which("ip"),
+                     "needs root and iproute2 to build private test namespaces")
+class TopologyTest(unittest.TestCase):
+    def test_second_router_namespace_carries_the_broadcast_and_all_is_removed(self):
+        with Topology("rsimtopo", second_program_addr="10.0.0.10/24",
+                      second_router_addr="10.0.0.1/24", second_router_namespace=True,
+                      broadcast_link=1) as topo:
+            names = topo.namespaces
+            self.assertEqual(len(names), 3)
+            topo.start_router([], namespace=topo.second_router_ns)
+            sock = topo.program_socket(socket.AF_INET, socket.SOCK_DGRAM)
+            with sock:
+                sock.setsockopt(socket.SOL_SOCKET, socket.SO_BROADCAST, 1)
+                sock.settimeout(2.0)
+                sock.sendto(discovery(3), ("255.255.255.255", 916))
+                _, sender = sock.recvfrom(4096)
+            self.assertEqual(sender, ("10.0.0.1", 916))
+            with self.assertRaises(Exception):
+                topo.run_in("not-one-of-ours", ["true"])
+        for name in names:
+            self.assertFalse(Path("/run/netns", name).exists(), name)
 
 
 if __name__ == "__main__":

@@ -203,8 +203,8 @@ class HttpServer:
         raw_name = f"http-{number}-unparsed.raw"
         self._recorder.write_bytes(raw_name, raw)
         self._recorder.write_json(f"http-{number}.json", {
-            "n": number, "peer": peer_text, "error": reason, "raw_file": raw_name,
-            "raw_length": len(raw), "complete": False, "status": None})
+            "n": number, "time": time.time(), "peer": peer_text, "error": reason,
+            "raw_file": raw_name, "raw_length": len(raw), "complete": False, "status": None})
         log("http-fragment", n=number, reason=reason)
 
     def _serve_request(self, conn, reader, pending, peer_text):
@@ -221,8 +221,8 @@ class HttpServer:
             conn.sendall(response(400, b"bad request\n"))
             return False
         number = self._recorder.next_number("http")
-        summary = {"n": number, "peer": peer_text, "method": head.method, "target": head.target,
-                   "path": head.path, "version": head.version,
+        summary = {"n": number, "time": time.time(), "peer": peer_text, "method": head.method,
+                   "target": head.target, "path": head.path, "version": head.version,
                    "headers": [list(h) for h in head.headers]}
         base = f"http-{number}-{record_name(head.path)}"
         summary["raw_file"] = base + ".raw"

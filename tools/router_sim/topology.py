@@ -14,10 +14,12 @@ no other. Nothing is ever added to the machine's own namespace, and
 everything created is removed on exit, also when the body fails.
 """
 
+import atexit
 import ctypes
 import hashlib
 import os
 import pathlib
+import re
 import shutil
 import signal
 import subprocess
@@ -127,6 +129,9 @@ class Topology:
             self.links.append(Link(f"p1{tag}", second_program_addr, self.second_router_ns,
                                    f"r1{tag}", second_router_addr))
         self.broadcast_link = broadcast_link
+        self._name = name
+        self._unique = unique
+        self._previous_sigterm = None
         self._created = []
         self._routers = []
         self._started = 0
@@ -139,6 +144,7 @@ class Topology:
     # -- life cycle --------------------------------------------------------
 
     def __enter__(self):
+        self._catch_sigterm()
         try:
             self._build()
         except BaseException:
@@ -150,9 +156,33 @@ class Topology:
         self.close()
         return False
 
+    def _catch_sigterm(self):
+        # A test runner's time-out ends the test with SIGTERM: turn it into an
+        # interrupt, which unittest does not swallow, and remove the namespaces
+        # at exit even when no context manager is left to do it.
+        atexit.register(self.close)
+        if threading.current_thread() is not threading.main_thread():
+            return
+        if signal.getsignal(signal.SIGTERM) is signal.SIG_DFL:
+            def interrupt(signum, frame):
+                raise KeyboardInterrupt(f"signal {signum}")
+            self._previous_sigterm = signal.signal(signal.SIGTERM, interrupt)
+
+    def _remove_stale(self):
+        """Removes namespaces left by an earlier run of this name whose process is gone."""
+        if not self._unique or not NETNS_DIR.is_dir():
+            return
+        pattern = re.compile(re.escape(self._name) + r"-(\d+)-(prog|rtr|rtr2)$")
+        for entry in NETNS_DIR.iterdir():
+            match = pattern.match(entry.name)
+            if match and not os.path.exists(f"/proc/{match.group(1)}"):
+                self._end_processes_in(entry.name)
+                _ip("netns", "del", entry.name)
+
     def _build(self):
         if os.geteuid() != 0:
             raise TopologyError("building test namespaces needs root")
+        self._remove_stale()
         for namespace in self.namespaces:
             if namespace_exists(namespace):
                 raise TopologyError(f"network namespace {namespace} already exists")
@@ -189,6 +219,10 @@ class Topology:
         if self._work_dir:
             shutil.rmtree(self._work_dir, ignore_errors=True)
             self._work_dir = None
+        if self._previous_sigterm is not None:
+            signal.signal(signal.SIGTERM, self._previous_sigterm)
+            self._previous_sigterm = None
+        atexit.unregister(self.close)
         if problems:
             print("topology cleanup: " + "; ".join(problems), file=sys.stderr)
 

@@ -15,6 +15,7 @@ device record:
 import select
 import socket
 import struct
+import time
 
 from recorder import log
 
@@ -122,9 +123,9 @@ class UdpServer:
     def _handle(self, data, sender, sock):
         number = self._recorder.next_number("udp")
         self._recorder.write_bytes(f"udp-{number}.bin", data)
-        summary = {"n": number, "sender": f"{sender[0]}:{sender[1]}", "length": len(data),
-                   "received_on": "%s:%d" % sock.getsockname(), "command": None,
-                   "status": None, "sequence": None, "body_length": None}
+        summary = {"n": number, "time": time.time(), "sender": f"{sender[0]}:{sender[1]}",
+                   "length": len(data), "received_on": "%s:%d" % sock.getsockname(),
+                   "command": None, "status": None, "sequence": None, "body_length": None}
         reply, reply_socket, summary["answer"] = self._answer(data, summary, sock)
         summary["reply_length"] = len(reply) if reply else None
         if reply:
