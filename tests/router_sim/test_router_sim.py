@@ -336,6 +336,13 @@ class RouterSimTest(unittest.TestCase):
                    b"0\r\n\r\n")
         self.assertEqual(self.exchange(chunked).status, 411)
 
+    def test_refused_image_does_not_restart(self):
+        self.start("--restart-seconds", "5", "--flash-status", "500")
+        request = b"".join(post(b"/upgrade_flash.cgi", form_body(b"f", b"fw")))
+        self.assertEqual(self.exchange(request).status, 500)
+        self.assertEqual(self.exchange(request).status, 500)
+        self.broadcast(self.udp_socket(), discovery(1))
+
     def test_restart_silences_http_and_discovery(self):
         self.start("--restart-seconds", "1.5")
         began = time.monotonic()
@@ -420,6 +427,22 @@ class RouterSimTest(unittest.TestCase):
                 router = self.start("--fault", fault)
                 data, sender = self.broadcast(self.udp_socket(), discovery(0x4242))
                 self.assertTrue(holds(data, sender), (len(data), data[:10].hex(), sender))
+        query_cases = [("udp-query-wrong-seq", (1, 0, 0x4243)),
+                       ("udp-query-wrong-command", (0, 0, 0x4242))]
+        for fault, header in query_cases:
+            with self.subTest(fault):
+                self.start("--fault", fault)
+                udp = self.udp_socket()
+                data, _ = self.broadcast(udp, discovery(1))
+                reply, _ = self.broadcast(udp, query(0x4242, data[8:]))
+                self.assertEqual(struct.unpack_from("<HHH", reply), header)
+        with self.subTest("udp-query-silent"):
+            router = self.start("--fault", "udp-query-silent")
+            udp = self.udp_socket(timeout=0.3)
+            data, _ = self.broadcast(udp, discovery(1))
+            with self.assertRaises(socket.timeout):
+                self.broadcast(udp, query(2, data[8:]))
+            self.assertEqual(self.record(router, "udp-2.json")["language"], 1)
         with self.subTest("combined"):
             self.start("--fault", "udp-wrong-type", "--fault", "udp-zero-language")
             data, _ = self.broadcast(self.udp_socket(), discovery(1))

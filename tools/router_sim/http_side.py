@@ -258,7 +258,8 @@ class HttpServer:
         self._describe_form(head, body, base, summary)
         status, page, extra = self._decide(head, summary)
         keep_alive = head.wants_keep_alive()
-        restart = (head.path == FIRMWARE_PATH and status is not None
+        # Only an accepted image makes the router restart.
+        restart = (head.path == FIRMWARE_PATH and status is not None and 200 <= status < 300
                    and self._config.restart_seconds > 0)
         if restart:
             keep_alive = False

@@ -31,7 +31,8 @@ SHORT_REPLY_SIZE = 100
 LONG_REPLY_SIZE = 800
 
 UDP_FAULTS = ("udp-wrong-type", "udp-wrong-status", "udp-wrong-seq", "udp-short",
-              "udp-long", "udp-zero-language")
+              "udp-long", "udp-zero-language", "udp-query-wrong-seq", "udp-query-wrong-command",
+              "udp-query-silent")
 
 
 def opaque_byte(offset):
@@ -76,8 +77,11 @@ def discovery_reply(sequence, record, faults):
     return datagram, bytes(record)
 
 
-def query_reply(sequence, status, record):
-    return header(CMD_QUERY, status, sequence, RECORD_SIZE) + record
+def query_reply(sequence, status, record, faults):
+    command = CMD_DISCOVER if "udp-query-wrong-command" in faults else CMD_QUERY
+    if "udp-query-wrong-seq" in faults:
+        sequence += 1
+    return header(command, status, sequence, RECORD_SIZE) + record
 
 
 class UdpServer:
@@ -159,7 +163,10 @@ class UdpServer:
             summary["language"] = record[LANGUAGE_OFFSET]
             summary["record_matches"] = (
                 record[:LANGUAGE_OFFSET] == self._sent_record[:LANGUAGE_OFFSET])
+            if "udp-query-silent" in self._config.faults:
+                return None, None, "silent: udp-query-silent"
             summary["reply_status"] = self._config.query_status
-            return query_reply(sequence, self._config.query_status, self._record), sock, \
-                "query reply"
+            reply = query_reply(sequence, self._config.query_status, self._record,
+                                self._config.faults)
+            return reply, sock, "query reply"
         return None, None, "ignored: not a discovery or query request"
