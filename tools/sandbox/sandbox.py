@@ -10,6 +10,7 @@ Python 3 standard library only. Every wait is bounded by a timeout.
 
 import atexit
 import fcntl
+import hashlib
 import os
 import re
 import select
@@ -26,7 +27,8 @@ SCREEN = "1024x768x24"
 
 # Registry settings every prefix starts with. A crash must end the process
 # (and with it the test) instead of opening a dialog nobody can click, and
-# dialogs asking for "Arial" get a font with the same metrics.
+# dialogs asking for "Arial" get a font with the same metrics. There is no
+# window manager on the X server: Wine draws every frame itself.
 TEMPLATE_REGISTRY = r"""REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\WineDbg]
@@ -36,14 +38,23 @@ TEMPLATE_REGISTRY = r"""REGEDIT4
 "Auto"="1"
 "Debugger"="false"
 
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Managed"="N"
+"Decorated"="N"
+
 [HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
 "Arial"="Liberation Sans"
 "Helvetica Narrow"="Liberation Sans Narrow"
 "Arial Narrow"="Liberation Sans Narrow"
 """
 
-# Marks a finished template; a half-built one (killed run) is rebuilt.
+# Marks a finished template; a half-built one (killed run) is rebuilt, and so
+# is one made with other settings (the marker holds their fingerprint).
 _TEMPLATE_READY = ".fwu-template-ready"
+_TEMPLATE_VERSION = "2"
+# Caption buttons are drawn with Marlett glyphs; Debian's Wine ships the font
+# but its prefixes do not find it.
+_EXTRA_FONTS = ("/usr/share/wine/fonts/marlett.ttf",)
 # Held by a running wineserver; each prefix copy needs its own.
 _PREFIX_LOCAL_FILES = ("wineserver",)
 _NETNS_NAME = re.compile(r"^[A-Za-z0-9_.]+-p(\d+)-[0-9a-f]{8}$")
@@ -319,6 +330,18 @@ class _FileLock:
         return False
 
 
+def _template_fingerprint():
+    return hashlib.sha256((_TEMPLATE_VERSION + TEMPLATE_REGISTRY + repr(_EXTRA_FONTS)).encode()).hexdigest()
+
+
+def _template_ready(template):
+    try:
+        with open(os.path.join(template, _TEMPLATE_READY)) as f:
+            return f.read().strip() == _template_fingerprint()
+    except OSError:
+        return False
+
+
 def template_dir(build_dir):
     return os.path.join(os.path.abspath(build_dir), "wine", "template")
 
@@ -329,22 +352,28 @@ def ensure_template(build_dir, timeout=240):
     Parallel test runs wait on a lock file; the loser finds it ready."""
     wine_dir = os.path.join(os.path.abspath(build_dir), "wine")
     template = template_dir(build_dir)
-    if os.path.exists(os.path.join(template, _TEMPLATE_READY)):
+    if _template_ready(template):
         return template
     os.makedirs(wine_dir, exist_ok=True)
     with _FileLock(os.path.join(wine_dir, "template.lock"), timeout):
-        if os.path.exists(os.path.join(template, _TEMPLATE_READY)):
+        if _template_ready(template):
             return template
         started = time.monotonic()
         work = os.path.join(wine_dir, f"template.tmp-{os.getpid()}")
-        for stale in (work, template):
+        old = os.path.join(wine_dir, f"template.old-{os.getpid()}")
+        for stale in (work, old):
             shutil.rmtree(stale, ignore_errors=True)
         try:
             _build_template(work)
+            with open(os.path.join(work, _TEMPLATE_READY), "w") as f:
+                f.write(_template_fingerprint() + "\n")
+            # Running sessions keep their hard links; only the name moves.
+            if os.path.exists(template):
+                os.rename(template, old)
             os.rename(work, template)
         finally:
             shutil.rmtree(work, ignore_errors=True)
-        open(os.path.join(template, _TEMPLATE_READY), "w").close()
+            shutil.rmtree(old, ignore_errors=True)
         log(f"created Wine template prefix in {time.monotonic() - started:.1f} s")
     return template
 
@@ -367,6 +396,10 @@ def _build_template(prefix):
     with open(os.path.join(prefix, "system.reg")) as f:
         if '"Debugger"="false"' not in f.read():
             raise SandboxError("registry settings did not reach the template prefix")
+    fonts = os.path.join(prefix, "drive_c", "windows", "Fonts")
+    for font in _EXTRA_FONTS:
+        if os.path.isfile(font) and os.path.isdir(fonts):
+            shutil.copy(font, fonts)
     for name in _PREFIX_LOCAL_FILES:
         path = os.path.join(prefix, name)
         if os.path.lexists(path):
@@ -374,9 +407,8 @@ def _build_template(prefix):
 
 
 def copy_prefix(template, dest):
-    """Hard-link copy of the template; the registry files are real copies
-
-    because wineserver rewrites them, and must not change the template."""
+    """Hard-link copy of the template (a full one is ~700 MB). The registry
+    files are real copies: wineserver rewrites them, the template must not change."""
     _run(["cp", "-al", template, dest], timeout=60)
     for name in os.listdir(dest):
         path = os.path.join(dest, name)

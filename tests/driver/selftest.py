@@ -1,0 +1,153 @@
+#!/usr/bin/env python3
+"""End-to-end check of the GUI driver against sample_dialog.exe in a sandbox:
+typing into an edit and an IP address control, picking a list entry, a real
+click that opens a message box, reading and dismissing it, a drag, the
+window region, screenshots, and closing with ESCAPE."""
+
+import argparse
+import os
+import struct
+import sys
+import zlib
+
+here = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(here, "..", "..", "tools", "sandbox"))
+sys.path.insert(0, here)
+import sandbox  # noqa: E402
+from driver import Driver, DriverError  # noqa: E402
+
+CAPTION = "Driver Sample"
+IDC_NAME, IDC_ADDRESS, IDC_CHOICE, IDC_CHECK, IDC_CHOICE_ECHO, IDC_DRAG_ECHO = range(1001, 1007)
+
+failures = []
+
+
+def check(what, got, want):
+    if got != want:
+        failures.append(f"{what}: got {got!r}, want {want!r}")
+        print(f"FAIL {what}: got {got!r}, want {want!r}")
+    else:
+        print(f"ok   {what}")
+
+
+def read_png(path):
+    """(width, height, rgb rows) of an 8-bit RGB PNG; checks every CRC."""
+    with open(path, "rb") as f:
+        data = f.read()
+    assert data[:8] == b"\x89PNG\r\n\x1a\n", "PNG signature"
+    at, idat, size = 8, b"", None
+    while at < len(data):
+        (length,) = struct.unpack(">I", data[at:at + 4])
+        kind, body = data[at + 4:at + 8], data[at + 8:at + 8 + length]
+        (crc,) = struct.unpack(">I", data[at + 8 + length:at + 12 + length])
+        assert zlib.crc32(kind + body) == crc, f"CRC of {kind}"
+        if kind == b"IHDR":
+            size = struct.unpack(">II", body[:8])
+            assert body[8:10] == b"\x08\x02", "8-bit RGB"
+        elif kind == b"IDAT":
+            idat += body
+        at += 12 + length
+    width, height = size
+    raw = zlib.decompress(idat)  # also checks the Adler-32
+    stride = width * 3 + 1
+    assert len(raw) == stride * height, "image size"
+    return width, height, [raw[y * stride + 1:(y + 1) * stride] for y in range(height)]
+
+
+def pixel(rows, x, y):
+    return tuple(rows[y][x * 3:x * 3 + 3])
+
+
+def drive(ui, out_dir):
+    hwnd = ui.wait_window(CAPTION, 15000)
+    check("window found", hwnd.startswith("0x"), True)
+    check("no message box at start", ui.no_msgbox(300), None)
+    check("IP control class", ui.find(IDC_ADDRESS).split()[1], "SysIPAddress32")
+
+    check("type into edit", ui.type(IDC_NAME, "Tester 7"), "Tester 7")
+    check("typing replaces", ui.type(IDC_NAME, "Router Admin"), "Router Admin")
+    check("type into IP control", ui.type(IDC_ADDRESS, "192.168.1.1"), "192.168.1.1")
+    check("short IP fields", ui.type(IDC_ADDRESS, "10.0.0.254"), "10.0.0.254")
+
+    check("select entry index", ui.select(IDC_CHOICE, "Deutsch"), 1)
+    check("combo shows entry", ui.text(IDC_CHOICE), "Deutsch")
+    check("parent notified", ui.text(IDC_CHOICE_ECHO), "Selected Deutsch")
+    try:
+        ui.select(IDC_CHOICE, "Klingon")
+        check("missing entry refused", "accepted", "error")
+    except DriverError as e:
+        check("missing entry refused", "no entry" in str(e), True)
+    try:
+        ui.text(4242)
+        check("unknown control refused", "accepted", "error")
+    except DriverError as e:
+        check("unknown control refused", "no control" in str(e), True)
+
+    box, corner_in, top_mid_in = ui.region(CAPTION)
+    check("rounded corner outside region", corner_in, False)
+    check("top middle inside region", top_mid_in, True)
+
+    left, top, right, bottom = ui.rect(IDC_CHOICE_ECHO)
+    wl, wt, wr, wb = ui.window_rect(CAPTION)
+    # An empty part of the dialog, below the echo lines: the dialog itself gets the mouse.
+    y = bottom + 30
+    ui.drag(wl + 40, y, wl + 90, y + 10)
+    check("drag seen by the dialog", ui.text(IDC_DRAG_ECHO).startswith("Dragged "), True)
+
+    whole = ui.shot(os.path.join(out_dir, "screen.png"))
+    check("screen shot size", whole, (0, 0, 1024, 768))
+    width, height, rows = read_png(os.path.join(out_dir, "screen.png"))
+    check("screen PNG size", (width, height), (1024, 768))
+    ui.shot(os.path.join(out_dir, "dialog.png"), CAPTION)
+    width, height, rows = read_png(os.path.join(out_dir, "dialog.png"))
+    check("dialog PNG size", (width, height), (wr - wl, wb - wt))
+    # The dialog face below the echo lines; the cut-off corner shows the desktop.
+    el, _, _, eb = ui.rect(IDC_DRAG_ECHO)
+    face = pixel(rows, el - wl + 2, eb - wt + 6)
+    check("dialog face is light grey", face[0] == face[1] == face[2] and face[0] > 200, True)
+    check("corner outside the region shows the desktop", pixel(rows, 0, 0), (0, 0, 0))
+
+    ui.click(IDC_CHECK)
+    caption, text = ui.msgbox(10000)
+    check("message box caption", caption, "Sample Report")
+    check("message box text", text,
+          "Name: Router Admin\nAddress: 10.0.0.254\nChoice: Deutsch")
+    ui.shot(os.path.join(out_dir, "msgbox.png"))
+
+    ui.dismiss()
+    check("message box gone", ui.no_msgbox(500), None)
+
+    ui.press(IDC_CHECK)
+    ui.msgbox(10000)
+    ui.key("RETURN")
+    check("RETURN closes the box", ui.no_msgbox(500), None)
+
+    ui.key("ESCAPE")
+    ui.wait_gone(CAPTION, 5000)
+    check("ESCAPE closes the dialog", ui.visible(IDC_NAME), False)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build-dir", required=True)
+    parser.add_argument("--driver", required=True)
+    parser.add_argument("--sample", required=True)
+    args = parser.parse_args()
+    out_dir = os.path.join(os.path.dirname(os.path.abspath(args.driver)), "selftest-out")
+    os.makedirs(out_dir, exist_ok=True)
+    with sandbox.NetNs("drv") as ns, sandbox.WineSession(args.build_dir, ns, "driver") as session:
+        app = session.popen([args.sample])
+        try:
+            with Driver(session, args.driver) as ui:
+                drive(ui, out_dir)
+            check("sample exit code", app.wait(timeout=10), 0)
+        except DriverError as e:
+            failures.append(str(e))
+            print(f"FAIL {e}")
+            session.screenshot(os.path.join(out_dir, "failure.png"))
+    print(f"{len(failures)} failure(s); screenshots in {out_dir}")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,15 @@
+// Mouse and keyboard input as a user makes it: SendInput, so that the target
+// sees hardware messages in its queue (hit-testing, capture, focus changes).
+#pragma once
+
+#include <windows.h>
+
+namespace fwdriver {
+
+bool MoveMouse(POINT screen);
+bool ClickAt(POINT screen);
+// Button down at `from`, moves in steps, up at `to`.
+bool DragMouse(POINT from, POINT to);
+bool PressKey(WORD virtual_key);
+
+}  // namespace fwdriver
