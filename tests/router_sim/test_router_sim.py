@@ -320,7 +320,7 @@ class RouterSimTest(unittest.TestCase):
                 self.assertEqual(self.record(router, "http-1.json")["status"], status)
 
     def test_bad_requests_get_clear_answers_and_are_kept(self):
-        router = self.start()
+        router = self.start("--idle-timeout", "0.5")
         self.assertEqual(self.exchange(b"HELLO\r\n\r\n").status, 400)
         self.assertEqual(self.record(router, "http-1-unparsed.raw"), b"HELLO\r\n\r\n")
         self.assertIn("bad request line", self.record(router, "http-1.json")["error"])
@@ -335,6 +335,13 @@ class RouterSimTest(unittest.TestCase):
         chunked = (b"POST /upload_lang.cgi HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n"
                    b"0\r\n\r\n")
         self.assertEqual(self.exchange(chunked).status, 411)
+        head, body = post(b"/upgrade_flash.cgi", form_body(b"f", b"s" * 1000))
+        sock = self.connect()
+        sock.sendall(head + body[:500])  # and then nothing: the router gives up
+        self.assertEqual(sock.recv(10), b"")
+        summary = self.record(router, "http-4.json")
+        self.assertEqual((summary["complete"], summary["body_length"]), (False, 500))
+        self.assertEqual(self.record(router, "http-4-upgrade_flash.cgi.raw"), head + body[:500])
 
     def test_refused_image_does_not_restart(self):
         self.start("--restart-seconds", "5", "--flash-status", "500")

@@ -32,10 +32,6 @@ HTTP_FAULTS = ("refuse", "close-mid-body", "never-answer", "slow-read", "status-
 STATUS_FAULTS = {"status-401": 401, "status-403": 403, "status-404": 404, "status-500": 500}
 
 
-class ConnectionEnded(Exception):
-    """The peer closed, timed out or the router is restarting."""
-
-
 class _Reader:
     """Receives from one connection, at a bounded rate when reading slowly."""
 
@@ -173,7 +169,7 @@ class HttpServer:
             for _ in range(MAX_REQUESTS_PER_CONNECTION):
                 if not self._serve_request(conn, reader, pending, peer_text):
                     break
-        except (OSError, ConnectionEnded) as error:
+        except OSError as error:  # reset, time-out, or dropped by a restart
             log("http-connection-ended", peer=peer_text, reason=error or type(error).__name__)
         finally:
             with self._lock:
@@ -191,10 +187,15 @@ class HttpServer:
                 return head
             if len(pending) > MAX_HEAD_BYTES:
                 return bytes(pending)
-            chunk = reader.receive(65536)
+            try:
+                chunk = reader.receive(65536)
+            except OSError as error:  # time-out or reset: keep what came
+                chunk, reason = b"", f"head cut off: {error or type(error).__name__}"
+            else:
+                reason = "peer closed inside the head"
             if not chunk:
                 if pending:
-                    self._record_fragment(bytes(pending), peer_text, "peer closed inside the head")
+                    self._record_fragment(bytes(pending), peer_text, reason)
                 return None
             pending += chunk
 
@@ -296,7 +297,10 @@ class HttpServer:
     def _read_body(reader, pending, length, cut_at):
         wanted = length if cut_at is None else cut_at
         while len(pending) < wanted:
-            chunk = reader.receive(min(65536, wanted - len(pending)))
+            try:
+                chunk = reader.receive(min(65536, wanted - len(pending)))
+            except OSError:  # time-out or reset: the short body is recorded as such
+                break
             if not chunk:
                 break
             pending += chunk
