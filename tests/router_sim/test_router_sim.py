@@ -385,6 +385,8 @@ class RouterSimTest(unittest.TestCase):
         port = udp.getsockname()[1]
         data, sender = self.broadcast(udp, discovery(0xBEEF))
         self.assertEqual(sender, (ROUTER, 916))
+        self.assertEqual(self.record(router, "udp-1.json")["interface"],
+                         self.topo.links[0].router_if)
         self.assertEqual(len(data), 755)
         self.assertEqual(struct.unpack_from("<HHHHH", data), (0, 0, 0xBEEF, 747, 4))
         self.assertEqual(data[8 + 42:8 + 49], b"s3cret\0")
@@ -417,8 +419,11 @@ class RouterSimTest(unittest.TestCase):
         udp.sendto(query(6, data[8:]), (SECOND_ROUTER, 916))
         reply, _ = udp.recvfrom(4096)
         self.assertEqual(struct.unpack_from("<HHH", reply), (1, 7, 6))
-        self.assertEqual(self.record(router, "udp-1.json")["sender"].split(":")[0],
-                         SECOND_PROGRAM)
+        summary = self.record(router, "udp-1.json")
+        # A broadcast from a bound socket leaves through that address's link.
+        self.assertEqual((summary["sender"].split(":")[0], summary["interface"],
+                          summary["destination"]),
+                         (SECOND_PROGRAM, self.topo.links[1].router_if, "255.255.255.255"))
 
     def test_udp_faults(self):
         cases = [("udp-wrong-type", lambda d, s: struct.unpack_from("<H", d, 8)[0] == 3),

@@ -119,7 +119,7 @@ def split_faults(values, second_address):
 
 
 def parse_arguments(argv):
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[1],
+    parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     add = parser.add_argument
     add("--record-dir", required=True, help="folder for the record files")
@@ -136,7 +136,7 @@ def parse_arguments(argv):
     add("--lang-marker", help='answer the language upload with AutoUpgradeRet"value="N')
     add("--lang-status", type=int, default=200, help="status of the language-pack answer")
     add("--restart-seconds", type=float, default=0.0,
-        help="silence on HTTP and discovery after a firmware upload")
+        help="seconds of silence on HTTP and UDP after an accepted (2xx) firmware upload")
     add("--device-password", default="", help="password text at record offset 42")
     add("--language-byte", type=int, default=1, help="record byte 746 in discovery replies")
     add("--query-status", type=int, default=0, help="status of the query reply")

@@ -27,6 +27,8 @@ PASSWORD_OFFSET = 42
 DEVICE_RECORD_TYPE = 4
 CMD_DISCOVER = 0
 CMD_QUERY = 1
+# Linux's value; older Pythons do not export the name.
+IP_PKTINFO = getattr(socket, "IP_PKTINFO", 8)
 SHORT_REPLY_SIZE = 100
 LONG_REPLY_SIZE = 800
 
@@ -84,6 +86,19 @@ def query_reply(sequence, status, record, faults):
     return header(command, status, sequence, RECORD_SIZE) + record
 
 
+def arrival(ancillary):
+    """(interface name, destination address) from an IP_PKTINFO message."""
+    for level, kind, data in ancillary:
+        if level == socket.IPPROTO_IP and kind == IP_PKTINFO and len(data) >= 12:
+            index = struct.unpack_from("=i", data)[0]
+            try:
+                name = socket.if_indextoname(index)
+            except OSError:
+                name = str(index)
+            return name, socket.inet_ntoa(data[8:12])
+    return None, None
+
+
 class UdpServer:
     """Answers discovery and query datagrams; records every datagram."""
 
@@ -104,6 +119,9 @@ class UdpServer:
         # The wildcard socket and the second-address socket share the port.
         sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
         sock.setsockopt(socket.SOL_SOCKET, socket.SO_BROADCAST, 1)
+        # Tells which interface a datagram came in on and whether it was a
+        # broadcast: what a test of per-interface searching needs to see.
+        sock.setsockopt(socket.IPPROTO_IP, IP_PKTINFO, 1)
         sock.bind(address)
         return sock
 
@@ -118,17 +136,18 @@ class UdpServer:
             readable, _, _ = select.select(sockets, [], [], 0.2)
             for sock in readable:
                 try:
-                    data, sender = sock.recvfrom(65536)
+                    data, ancillary, _, sender = sock.recvmsg(65536, socket.CMSG_SPACE(12))
                 except OSError as error:
                     log("udp-error", error=error)
                     continue
-                self._handle(data, sender, sock)
+                self._handle(data, sender, sock, arrival(ancillary))
 
-    def _handle(self, data, sender, sock):
+    def _handle(self, data, sender, sock, arrived):
         number = self._recorder.next_number("udp")
         self._recorder.write_bytes(f"udp-{number}.bin", data)
         summary = {"n": number, "time": time.time(), "sender": f"{sender[0]}:{sender[1]}",
                    "length": len(data), "received_on": "%s:%d" % sock.getsockname(),
+                   "interface": arrived[0], "destination": arrived[1],
                    "command": None, "status": None, "sequence": None, "body_length": None}
         reply, reply_socket, summary["answer"] = self._answer(data, summary, sock)
         summary["reply_length"] = len(reply) if reply else None
