@@ -1,0 +1,333 @@
+// The wizard frame: page list, navigation rules, cancelling, dragging and
+// control colours, with pages of the test's own in the real templates.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "app/wizard_host_dialog.h"
+#include "res/resource.h"
+
+namespace {
+
+CWinApp g_app("FrameTest");
+
+void PumpMessages() {
+    MSG message;
+    while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&message);
+        ::DispatchMessageA(&message);
+    }
+}
+
+// A page whose answers the test sets, counting what the host asks of it.
+class ProbePage : public WizardPage {
+public:
+    explicit ProbePage(UINT templateId = IDD_VERIFY) : WizardPage(templateId) {}
+    BOOL OnPageCreate() override {
+        ++creates;
+        return createAnswer;
+    }
+    void OnPageDestroy() override { ++destroys; }
+    BOOL OnKillActive() override {
+        ++kills;
+        return killAnswer;
+    }
+    void OnSetActive() override {
+        ++activations;
+        currentDuringSetActive = m_host ? m_host->GetCurrentPage() : nullptr;
+    }
+    BOOL OnQueryCancel() override {
+        ++cancelQueries;
+        return cancelAnswer;
+    }
+    int GetBackPageId() override { return backAnswer; }
+    int GetNextPageId() override { return nextAnswer; }
+
+    BOOL createAnswer = TRUE, killAnswer = TRUE, cancelAnswer = TRUE;
+    int backAnswer = 0, nextAnswer = 0;
+    int creates = 0, destroys = 0, kills = 0, activations = 0, cancelQueries = 0;
+    WizardPage* currentDuringSetActive = reinterpret_cast<WizardPage*>(1);
+};
+
+class Host : public WizardHostDialog {
+public:
+    Host() : WizardHostDialog(IDD_MAIN) {}
+};
+
+// A host window with four probe pages; a page's id is its template id.
+constexpr int kIds[] = {IDD_LANGUAGE, IDD_WELCOME, IDD_VERIFY, IDD_FINISH};
+
+class FrameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (int i = 0; i < 4; ++i) {
+            pages.push_back(std::make_unique<ProbePage>(kIds[i]));
+            host.AddPage(pages.back().get(), kIds[i]);
+        }
+        host.SetPlaceholderId(IDC_PAGE_PLACEHOLDER);
+    }
+    void Open() {
+        ASSERT_TRUE(host.Create(IDD_MAIN, nullptr));
+        PumpMessages();
+    }
+    ProbePage& Page(int i) { return *pages[static_cast<size_t>(i)]; }
+
+    std::vector<std::unique_ptr<ProbePage>> pages;
+    Host host;
+};
+
+TEST_F(FrameTest, RegistryKeepsOrderAndIds) {
+    EXPECT_EQ(host.GetPageIndex(&Page(2)), 2);
+    EXPECT_EQ(host.FindPageById(kIds[2]), &Page(2));
+    EXPECT_EQ(host.FindPageById(999), nullptr);
+    ProbePage stranger;
+    EXPECT_EQ(host.GetPageIndex(&stranger), -1);
+    EXPECT_EQ(host.GetCurrentPageIndex(), -1);
+    EXPECT_EQ(Page(3).m_pageId, kIds[3]);
+}
+
+TEST_F(FrameTest, OpeningShowsTheFirstPageAtThePlaceholder) {
+    Open();
+    EXPECT_EQ(host.GetCurrentPage(), &Page(0));
+    EXPECT_TRUE(Page(0).IsWindowVisible());
+    EXPECT_EQ(Page(0).m_host, &host);
+    EXPECT_EQ(Page(0).creates, 1);
+    EXPECT_EQ(Page(1).m_hWnd, nullptr) << "pages are created when first shown";
+    RECT anchor, page;
+    ::GetWindowRect(host.GetDlgItem(IDC_PAGE_PLACEHOLDER), &anchor);
+    Page(0).GetWindowRect(&page);
+    EXPECT_EQ(page.left, anchor.left);
+    EXPECT_EQ(page.top, anchor.top);
+    // No page is current while the new one prepares itself.
+    EXPECT_EQ(Page(0).currentDuringSetActive, nullptr);
+    EXPECT_TRUE(host.m_initialised);
+}
+
+TEST_F(FrameTest, NextAndBackWalkTheListAndReuseWindows) {
+    Open();
+    host.OnNext();
+    host.OnNext();
+    EXPECT_EQ(host.GetCurrentPageIndex(), 2);
+    EXPECT_FALSE(Page(0).IsWindowVisible());
+    host.OnBack();
+    host.OnNext();
+    EXPECT_EQ(host.GetCurrentPageIndex(), 2);
+    EXPECT_EQ(Page(1).creates, 1) << "OnPageCreate runs once per run";
+    EXPECT_EQ(Page(1).activations, 2) << "OnSetActive runs on every activation";
+    EXPECT_EQ(Page(2).activations, 2);
+}
+
+TEST_F(FrameTest, NextAfterTheLastPageDoesNothing) {
+    Open();
+    for (int i = 0; i < 5; ++i)
+        host.OnNext();
+    EXPECT_EQ(host.GetCurrentPageIndex(), 3);
+}
+
+TEST_F(FrameTest, BackOnTheFirstPageDoesNothingWhateverItAnswers) {
+    Open();
+    Page(0).backAnswer = kIds[2];
+    host.OnBack();
+    EXPECT_EQ(host.GetCurrentPageIndex(), 0);
+    EXPECT_EQ(Page(0).kills, 0) << "the first page is not even asked";
+}
+
+TEST_F(FrameTest, AnswersNameTheTargetPage) {
+    Open();
+    struct Case {
+        const char* name;
+        int answer;
+        int expectedIndex;
+    } cases[] = {
+        {"minus one stays", -1, 0},
+        {"an id not in the list stays", 999, 0},
+        {"an id jumps to that page", kIds[3], 3},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(host.ActivatePage(&Page(0)));
+        Page(0).nextAnswer = c.answer;
+        host.OnNext();
+        EXPECT_EQ(host.GetCurrentPageIndex(), c.expectedIndex) << c.name;
+    }
+    Page(3).backAnswer = kIds[1];
+    host.OnBack();
+    EXPECT_EQ(host.GetCurrentPageIndex(), 1) << "back to a named page";
+}
+
+TEST_F(FrameTest, StayingKeepsThePageAndWhatWasTyped) {
+    Open();
+    Page(0).nextAnswer = -1;
+    ::SetWindowTextA(Page(0).GetDlgItem(IDC_LANGUAGE_LABEL1), "typed");
+    host.OnNext();
+    EXPECT_EQ(host.GetCurrentPage(), &Page(0));
+    EXPECT_TRUE(Page(0).IsWindowVisible());
+    char text[16] = {};
+    ::GetWindowTextA(Page(0).GetDlgItem(IDC_LANGUAGE_LABEL1), text, sizeof text);
+    EXPECT_STREQ(text, "typed");
+}
+
+TEST_F(FrameTest, ActivatingTheCurrentPageHidesAndShowsItAgain) {
+    Open();
+    ASSERT_TRUE(host.ActivatePage(&Page(0)));
+    EXPECT_EQ(Page(0).kills, 1);
+    EXPECT_EQ(Page(0).activations, 2);
+    EXPECT_EQ(Page(0).creates, 1);
+    EXPECT_EQ(host.GetCurrentPage(), &Page(0));
+}
+
+TEST_F(FrameTest, ARefusedActivationLeavesTheCurrentPageCurrent) {
+    Open();
+    Page(1).createAnswer = FALSE;
+    EXPECT_FALSE(host.ActivatePage(&Page(1)));
+    EXPECT_EQ(host.GetCurrentPage(), &Page(0));
+    EXPECT_TRUE(Page(0).IsWindowVisible());
+    EXPECT_TRUE(Page(1).m_created) << "the window stays, hidden";
+    EXPECT_FALSE(Page(1).IsWindowVisible());
+    // Created once: the next activation neither creates nor asks again.
+    EXPECT_TRUE(host.ActivatePage(&Page(1)));
+    EXPECT_EQ(Page(1).creates, 1);
+
+    Page(1).killAnswer = FALSE;
+    host.OnNext();
+    EXPECT_EQ(host.GetCurrentPage(), &Page(1)) << "a page that refuses to go stays";
+    EXPECT_EQ(Page(2).activations, 0);
+}
+
+TEST_F(FrameTest, DestroyingTheHostDestroysThePagesInOrder) {
+    Open();
+    host.OnNext();
+    host.DestroyWindow();
+    EXPECT_EQ(Page(0).destroys, 1);
+    EXPECT_EQ(Page(1).destroys, 1);
+    EXPECT_EQ(Page(2).destroys, 0) << "never created";
+    EXPECT_FALSE(Page(0).m_created);
+}
+
+// Runs the host modally while steps run from a timer, one per tick.
+struct ModalScript {
+    static ModalScript* current;
+    std::vector<std::function<void()>> steps;
+    size_t next = 0;
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+        if (current && current->next < current->steps.size())
+            current->steps[current->next++]();
+    }
+};
+ModalScript* ModalScript::current = nullptr;
+
+void PressKey(HWND window, WPARAM key) {
+    ::PostMessageA(window, WM_KEYDOWN, key, 1);
+    ::PostMessageA(window, WM_KEYUP, key, 0xC0000001);
+}
+
+TEST_F(FrameTest, EscapeAsksThePagesAndAVetoKeepsTheWizardOpen) {
+    Page(1).cancelAnswer = FALSE;
+    Page(3).cancelAnswer = FALSE;
+    bool openAfterVeto = false;
+    ModalScript script;
+    script.steps = {
+        [&] { host.OnNext(); },
+        [&] { PressKey(host.GetDlgItem(IDC_MAIN_EXIT), VK_ESCAPE); },
+        [&] {
+            openAfterVeto = ::IsWindow(host.m_hWnd) && host.IsWindowVisible();
+            Page(1).cancelAnswer = TRUE;
+            PressKey(host.GetDlgItem(IDC_MAIN_EXIT), VK_ESCAPE);
+        },
+        [&] { host.EndDialog(-5); }, // only reached if Escape failed
+    };
+    ModalScript::current = &script;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, &ModalScript::Tick);
+    const INT_PTR result = host.DoModal();
+    ::KillTimer(nullptr, timer);
+    ModalScript::current = nullptr;
+    EXPECT_TRUE(openAfterVeto);
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_EQ(Page(0).cancelQueries, 2);
+    EXPECT_EQ(Page(1).cancelQueries, 2);
+    EXPECT_EQ(Page(3).cancelQueries, 0) << "a page never created is not asked";
+}
+
+TEST_F(FrameTest, LeftClickOnTheFreeSurfaceStartsAWindowDrag) {
+    Open();
+    MSG message;
+    while (::PeekMessageA(&message, host.m_hWnd, WM_NCLBUTTONDOWN, WM_NCLBUTTONDOWN, PM_REMOVE)) {
+    }
+    const LPARAM point = MAKELPARAM(500, 380);
+    host.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, point);
+    ASSERT_TRUE(::PeekMessageA(&message, host.m_hWnd, WM_NCLBUTTONDOWN, WM_NCLBUTTONDOWN,
+                               PM_REMOVE));
+    EXPECT_EQ(message.wParam, static_cast<WPARAM>(HTCAPTION));
+    EXPECT_EQ(message.lParam, point);
+
+    // A click inside a page goes to the page, which starts nothing.
+    Page(0).SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));
+    EXPECT_FALSE(::PeekMessageA(&message, host.m_hWnd, WM_NCLBUTTONDOWN, WM_NCLBUTTONDOWN,
+                                PM_REMOVE));
+    // The bottom strip (outside the page area) lets the click through.
+    RECT client;
+    host.GetClientRect(&client);
+    POINT strip{10, client.bottom - 5};
+    HWND under = ::ChildWindowFromPointEx(host.m_hWnd, strip, CWP_SKIPINVISIBLE);
+    EXPECT_TRUE(under == host.m_hWnd || ::SendMessageA(under, WM_NCHITTEST, 0, 0) == HTTRANSPARENT ||
+                under == host.GetDlgItem(IDC_BACKGROUND));
+}
+
+struct ColourCase {
+    const char* name;
+    UINT message;
+    COLORREF text;
+    COLORREF background;
+};
+
+COLORREF Unset() { return RGB(1, 2, 3); }
+
+TEST_F(FrameTest, HostAndPageAnswerControlColoursByKind) {
+    Open();
+    HDC screen = ::GetDC(nullptr);
+    HDC dc = ::CreateCompatibleDC(screen);
+    HWND someControl = Page(0).GetDlgItem(IDC_LANGUAGE_LABEL1);
+    const ColourCase hostCases[] = {
+        {"static", WM_CTLCOLORSTATIC, RGB(205, 205, 238), RGB(102, 102, 204)},
+        {"edit", WM_CTLCOLOREDIT, RGB(255, 255, 255), RGB(102, 102, 204)},
+        {"list box", WM_CTLCOLORLISTBOX, RGB(255, 255, 255), RGB(102, 102, 204)},
+        {"button", WM_CTLCOLORBTN, RGB(255, 255, 255), RGB(102, 102, 204)},
+        {"scroll bar", WM_CTLCOLORSCROLLBAR, RGB(255, 255, 255), RGB(102, 102, 204)},
+        {"dialog", WM_CTLCOLORDLG, Unset(), Unset()},
+    };
+    for (const ColourCase& c : hostCases) {
+        ::SetTextColor(dc, Unset());
+        ::SetBkColor(dc, Unset());
+        const LRESULT brush = host.SendMessage(c.message, reinterpret_cast<WPARAM>(dc),
+                                               reinterpret_cast<LPARAM>(someControl));
+        EXPECT_EQ(reinterpret_cast<HBRUSH>(brush), static_cast<HBRUSH>(host.m_backgroundBrush))
+            << c.name;
+        EXPECT_EQ(::GetTextColor(dc), c.text) << c.name;
+        EXPECT_EQ(::GetBkColor(dc), c.background) << c.name;
+    }
+    LOGBRUSH hostBrush{};
+    ::GetObjectA(host.m_backgroundBrush.m_hObject, sizeof hostBrush, &hostBrush);
+    EXPECT_EQ(hostBrush.lbColor, RGB(103, 125, 210));
+
+    const ColourCase pageCases[] = {
+        {"static", WM_CTLCOLORSTATIC, RGB(0, 0, 0), RGB(255, 255, 255)},
+        {"edit", WM_CTLCOLOREDIT, RGB(0, 0, 0), RGB(255, 255, 255)},
+        {"button", WM_CTLCOLORBTN, RGB(0, 0, 0), RGB(255, 255, 255)},
+        {"dialog", WM_CTLCOLORDLG, Unset(), Unset()},
+    };
+    for (const ColourCase& c : pageCases) {
+        ::SetTextColor(dc, Unset());
+        ::SetBkColor(dc, Unset());
+        const LRESULT brush = Page(0).SendMessage(c.message, reinterpret_cast<WPARAM>(dc),
+                                                  reinterpret_cast<LPARAM>(someControl));
+        EXPECT_EQ(reinterpret_cast<HBRUSH>(brush), static_cast<HBRUSH>(Page(0).m_brush))
+            << c.name;
+        EXPECT_EQ(::GetTextColor(dc), c.text) << c.name;
+        EXPECT_EQ(::GetBkColor(dc), c.background) << c.name;
+    }
+    ::DeleteDC(dc);
+    ::ReleaseDC(nullptr, screen);
+}
+
+} // namespace
