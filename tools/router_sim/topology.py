@@ -22,6 +22,7 @@ import pathlib
 import re
 import shutil
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -267,7 +268,6 @@ class Topology:
 
     def program_socket(self, *socket_args):
         """A socket.socket(*socket_args) that lives in the program namespace."""
-        import socket
         return self.call_in(self.program_ns, socket.socket, *socket_args)
 
     def add_router_address(self, address, link=0):
