@@ -301,8 +301,14 @@ class SkinFileTest(unittest.TestCase):
                 self.assertEqual(self.skin.rect(*a), self.skin.rect(*b))
 
     def test_drawing_is_deterministic(self):
-        with tempfile.TemporaryDirectory() as out:
-            subprocess.run([sys.executable, MAKE_SKIN, out], check=True)
+        with tempfile.TemporaryDirectory() as out, tempfile.TemporaryDirectory() as seeds:
+            subprocess.run([sys.executable, MAKE_SKIN, out, '--seeds', seeds], check=True)
+            seed_bits = set()
+            for name in sorted(os.listdir(seeds)):
+                with self.subTest(seed=name):
+                    seed_bits.add(read_bmp(os.path.join(seeds, name))['bits'])
+                    self.assertLess(os.path.getsize(os.path.join(seeds, name)), 4096)
+            self.assertEqual(seed_bits, {8, 24}, 'short fuzz seeds in both formats')
             names = sorted(n for n in os.listdir(out) if n.endswith('.bmp'))
             shipped = sorted(n for n in os.listdir(BITMAPS) if n.endswith('.bmp'))
             self.assertEqual(names, shipped)
