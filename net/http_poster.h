@@ -1,0 +1,77 @@
+#pragma once
+// HttpPoster: a small synchronous WinINet client that posts one file as the
+// upload form (net/upload_form_body.h) and returns the server's whole
+// response text. One poster serves one post: a successful PostAndRead closes
+// every handle, the root included, so a second one fails.
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// One WinINet handle, closed with its owner.
+class InternetHandle {
+public:
+    InternetHandle() = default;
+    explicit InternetHandle(HINTERNET handle) : m_handle(handle) {}
+    InternetHandle(const InternetHandle&) = delete;
+    InternetHandle& operator=(const InternetHandle&) = delete;
+    ~InternetHandle() { Close(); }
+
+    HINTERNET Get() const { return m_handle; }
+    void Reset(HINTERNET handle) {
+        Close();
+        m_handle = handle;
+    }
+    void Close() {
+        if (m_handle)
+            ::InternetCloseHandle(m_handle);
+        m_handle = nullptr;
+    }
+
+private:
+    HINTERNET m_handle = nullptr;
+};
+
+class HttpPoster {
+public:
+    static constexpr DWORD kPauseAfterSendMs = 5000; // gives the router time to take the file
+    static constexpr DWORD kReadChunk = 255999;
+    static constexpr size_t kResponseGrowth = 256000;
+    static constexpr size_t kMaxFileNameLength = 957; // fits the 1024-byte form line
+    static constexpr DWORD kNoUrl = static_cast<DWORD>(-1);
+
+    // The pause after the request is ended is only shortened by tests.
+    explicit HttpPoster(DWORD pauseAfterSendMs = kPauseAfterSendMs);
+    HttpPoster(const HttpPoster&) = delete;
+    HttpPoster& operator=(const HttpPoster&) = delete;
+    ~HttpPoster();
+
+    // dataLength -1: data is NUL-terminated text. True when the post went out
+    // and the response was read with an HTTP status below 400; the response
+    // text (up to its first NUL byte) goes to *response in either case.
+    bool PostAndRead(std::string* response, const char* url, const uint8_t* data,
+                     int64_t dataLength, const char* user, const char* password,
+                     const char* fileName);
+    // True when the whole request was sent and ended.
+    bool PostMultipart(const char* url, const uint8_t* data, int64_t dataLength, const char* user,
+                       const char* password, const char* fileName);
+
+    DWORD LastError() const { return m_lastError; }
+    // Status code of the last response read; 0 before one was read.
+    DWORD HttpStatus() const { return m_httpStatus; }
+
+private:
+    bool Fail();
+    void ReadResponse();
+
+    InternetHandle m_root;
+    InternetHandle m_request;
+    InternetHandle m_connection;
+    std::vector<char> m_response; // NUL-terminated text, grown while reading
+    DWORD m_lastError = 0;
+    DWORD m_httpStatus = 0;
+    DWORD m_pauseAfterSendMs;
+};
