@@ -432,14 +432,29 @@ def _sweep_stale_sessions(sessions_dir):
             shutil.rmtree(os.path.join(sessions_dir, name), ignore_errors=True)
 
 
+# How long output of a finished process is still collected.
+_PIPE_GRACE_S = 2
+
+
+def _read_all(stream, outputs, key):
+    chunks = []
+    while True:
+        chunk = stream.read1(65536)
+        if not chunk:
+            break
+        chunks.append(chunk)
+        outputs[key] = b"".join(chunks)
+
+
 class WineSession:
     """One Wine prefix copy, X server and wineserver inside `netns`."""
 
-    def __init__(self, build_dir, netns, name, screen=SCREEN):
+    def __init__(self, build_dir, netns, name, screen=SCREEN, warm_up=True):
         self.build_dir = os.path.abspath(build_dir)
         self.netns = netns
         self.name = re.sub(r"[^A-Za-z0-9_.-]", "_", name)
         self.screen = screen
+        self.warm_up = warm_up
         self.prefix = None
         self.display = None
         self._xvfb = None
@@ -466,6 +481,8 @@ class WineSession:
             copy_prefix(template, self.prefix)
             self._start_xvfb()
             self._start_wineserver()
+            if self.warm_up:
+                self._start_wine_services()
         except BaseException:
             self.close()
             raise
@@ -514,6 +531,20 @@ class WineSession:
             start_new_session=True)
         self.netns.check_pid_inside(self._wineserver.pid)
 
+    def _start_wine_services(self, timeout=60):
+        # The first Wine process starts services.exe, explorer.exe /desktop and
+        # friends, which inherit its stdio. Started here, with none, they cannot
+        # hold a test's pipes open, and the program under test starts faster.
+        proc = self.popen(["cmd", "/c", "exit"], stdin=subprocess.DEVNULL,
+                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            stop_process(proc)
+            raise SandboxError("Wine did not start its services in time") from None
+        finally:
+            self._children.remove(proc)
+
     def close(self):
         if not self._active:
             return
@@ -553,19 +584,40 @@ class WineSession:
 
     def run(self, argv, timeout=60, cwd=None, env=None, capture=False, input=None):
         """Runs `wine argv...` to its end; raises subprocess.TimeoutExpired after
-        stopping it when it takes longer than `timeout` seconds."""
+        stopping it when it takes longer than `timeout` seconds.
+
+        Ends when the process does, not when its pipes close: a Wine process may
+        leave helpers behind that still hold them."""
         pipe = subprocess.PIPE if capture else None
         proc = self.popen(argv, cwd=cwd, env=env, stdout=pipe, stderr=pipe,
-                          stdin=subprocess.PIPE if input is not None else subprocess.DEVNULL,
-                          text=True)
+                          stdin=subprocess.PIPE if input is not None else subprocess.DEVNULL)
+        outputs = {}
+        readers = [threading.Thread(target=_read_all, args=(stream, outputs, key), daemon=True)
+                   for key, stream in (("out", proc.stdout), ("err", proc.stderr)) if stream]
+        for reader in readers:
+            reader.start()
         try:
-            out, err = proc.communicate(input=input, timeout=timeout)
+            if input is not None:
+                try:
+                    proc.stdin.write(input.encode())
+                    proc.stdin.close()
+                except BrokenPipeError:
+                    pass
+            proc.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
             stop_process(proc)
             raise
         finally:
             self._children.remove(proc)
-        return subprocess.CompletedProcess(proc.args, proc.returncode, out, err)
+        for reader in readers:
+            reader.join(timeout=_PIPE_GRACE_S)
+        def text(key):  # as text=True would give it: universal newlines
+            if not capture:
+                return None
+            raw = outputs.get(key, b"").decode("utf-8", "replace")
+            return raw.replace("\r\n", "\n").replace("\r", "\n")
+
+        return subprocess.CompletedProcess(proc.args, proc.returncode, text("out"), text("err"))
 
     def exec_argv(self, argv):
         """A non-Wine command inside the namespace, e.g. a Python helper."""
