@@ -1,0 +1,40 @@
+// LanguagePage: the wizard's first page. The user picks the language code
+// of the router's language pack; Next stores it as SelectedLanguage.
+#pragma once
+#include "app/wizard_page.h"
+#include "controls/hover_button.h"
+#include "controls/skinned_bitmap.h"
+#include "controls/skinned_label.h"
+#include "res/resource.h"
+
+class FirmwareUpdaterApp;
+
+class LanguagePage : public WizardPage {
+public:
+    enum { IDD = IDD_LANGUAGE };
+    LanguagePage();
+
+    BOOL OnInitDialog() override;
+    void DoDataExchange(CDataExchange* dx) override;
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+
+    SkinnedBitmap m_background;
+    SkinnedLabel m_label1;
+    SkinnedLabel m_label2;
+    SkinnedLabel m_label3;
+    SkinnedLabel m_label4;
+    SkinnedLabel m_label5;
+    SkinnedLabel m_label6;
+    CComboBox m_languageList;
+    CHoverButtonEx m_exit;
+    CHoverButtonEx m_next;
+    FirmwareUpdaterApp* m_app;
+
+private:
+    void OnExit();
+    void OnNextLanguage();
+};
+
+// The SelectedLanguage value of a list text: "EN" 1, "DE" 3, "FR" 2 (exact,
+// case-sensitive); 0 for any other text.
+int LanguageCodeValue(const CString& text);

@@ -1,0 +1,96 @@
+#include "pages/login_page.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "app/firmware_updater_app.h"
+#include "net/upload_form_body.h"
+#include "pages/ini_file.h"
+#include "pages/shared_values.h"
+
+const char kPasswordTooLongText[] = "The password is too long: at most 127 characters.";
+const char kCredentialTooLongText[] =
+    "The user name and password together are too long: at most 77 characters plus the colon.";
+
+namespace {
+// Label1 .. Label5 of section "Login", in skin order.
+constexpr int kLabelIds[LoginPage::kLabelCount] = {
+    IDC_LOGIN_LABEL1, IDC_LOGIN_LABEL2, IDC_LOGIN_LABEL3, IDC_LOGIN_LABEL4, IDC_LOGIN_LABEL5};
+constexpr int kAddressFields = 4;
+constexpr int kStay = -1;
+constexpr int kNextInList = 0;
+} // namespace
+
+LoginPage::LoginPage() : WizardPage(IDD), m_app(static_cast<FirmwareUpdaterApp*>(AfxGetApp())) {}
+
+void LoginPage::DoDataExchange(CDataExchange* dx) {
+    WizardPage::DoDataExchange(dx);
+    DDX_Control(dx, IDC_BACKGROUND, m_background);
+    for (int i = 0; i < kLabelCount; ++i)
+        DDX_Control(dx, kLabelIds[i], m_labels[i]);
+    DDX_Control(dx, IDC_LOGIN_ADDRESS, m_address);
+    DDX_Control(dx, IDC_LOGIN_USER, m_userEdit);
+    DDX_Control(dx, IDC_LOGIN_PASSWORD, m_passwordEdit);
+    DDX_Text(dx, IDC_LOGIN_USER, m_userName);
+}
+
+BOOL LoginPage::OnInitDialog() {
+    WizardPage::OnInitDialog();
+    SkinSettings& skin = m_app->m_skin;
+    skin.LoadBitmapEntry("Login", "Background", &m_background);
+    for (int i = 0; i < kLabelCount; ++i) {
+        char entry[16];
+        std::snprintf(entry, sizeof entry, "Label%d", i + 1);
+        skin.LoadStaticEntry("Login", entry, &m_labels[i]);
+    }
+    return TRUE;
+}
+
+BOOL LoginPage::OnCommand(WPARAM wParam, LPARAM lParam) {
+    // Enter in an edit sends IDOK: it must neither hide the page nor end
+    // the wizard.
+    if (LOWORD(wParam) == IDOK)
+        return TRUE;
+    return WizardPage::OnCommand(wParam, lParam);
+}
+
+bool LoginPage::CredentialsFit(const CString& user, const CString& password) const {
+    // Refused whole rather than stored cut: a cut password would only fail
+    // at the router, after the upload has started.
+    if (!PasswordFits(password.str())) {
+        AfxMessageBox(kPasswordTooLongText);
+        return false;
+    }
+    if (!CredentialFits(user.str(), password.str())) {
+        AfxMessageBox(kCredentialTooLongText);
+        return false;
+    }
+    return true;
+}
+
+void LoginPage::StoreCredentials(const CString& user, const CString& password) {
+    // Fits: checked by CredentialsFit.
+    std::memset(AdminPassword, 0, sizeof AdminPassword);
+    std::memcpy(AdminPassword, password.GetString(),
+                std::min(static_cast<size_t>(password.GetLength()), sizeof AdminPassword - 1));
+    AdminUserName = user;
+}
+
+int LoginPage::GetNextPageId() {
+    const CString password = m_passwordEdit.GetWindowText();
+    UpdateData(true); // the user name edit into m_userName
+    if (!CredentialsFit(m_userName, password))
+        return kStay;
+    StoreCredentials(m_userName, password);
+
+    BYTE fields[kAddressFields] = {};
+    const int filled = m_address.GetAddress(fields[0], fields[1], fields[2], fields[3]);
+    if (m_address.IsBlank() || filled < kAddressFields) {
+        AfxMessageBox(ReadMsgText("FillIP"));
+        return kStay;
+    }
+    std::snprintf(DeviceAddress, sizeof DeviceAddress, "%d.%d.%d.%d", fields[0], fields[1],
+                  fields[2], fields[3]);
+    return kNextInList;
+}

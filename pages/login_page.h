@@ -1,0 +1,40 @@
+// LoginPage: the user types the router's address and the administrator's
+// user name and password. Next stores them for the later pages and refuses
+// to move on while the address is incomplete or the credentials too long.
+#pragma once
+#include "app/wizard_page.h"
+#include "controls/skinned_bitmap.h"
+#include "controls/skinned_label.h"
+#include "res/resource.h"
+
+class FirmwareUpdaterApp;
+
+class LoginPage : public WizardPage {
+public:
+    enum { IDD = IDD_LOGIN };
+    static constexpr int kLabelCount = 5;
+    LoginPage();
+
+    BOOL OnInitDialog() override;
+    void DoDataExchange(CDataExchange* dx) override;
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+    // Stores the entries; -1 (stay) when they cannot be used, else 0.
+    int GetNextPageId() override;
+
+    SkinnedBitmap m_background;
+    SkinnedLabel m_labels[kLabelCount];
+    CIPAddressCtrl m_address;
+    CEdit m_userEdit;
+    CEdit m_passwordEdit;
+    CString m_userName;
+    FirmwareUpdaterApp* m_app;
+
+private:
+    // Shows why the credentials are refused; false when they are refused.
+    bool CredentialsFit(const CString& user, const CString& password) const;
+    void StoreCredentials(const CString& user, const CString& password);
+};
+
+// The texts shown when the credentials do not fit what the upload sends.
+extern const char kPasswordTooLongText[];
+extern const char kCredentialTooLongText[];

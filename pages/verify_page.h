@@ -1,0 +1,29 @@
+// VerifyPage: shows the router's address typed on the login page, so that
+// the user can check it before the upgrade starts. The main window's own
+// buttons move on from here.
+#pragma once
+#include "app/wizard_page.h"
+#include "controls/skinned_bitmap.h"
+#include "controls/skinned_label.h"
+#include "res/resource.h"
+
+class FirmwareUpdaterApp;
+
+class VerifyPage : public WizardPage {
+public:
+    enum { IDD = IDD_VERIFY };
+    static constexpr int kLabelCount = 9;
+    VerifyPage();
+
+    BOOL OnInitDialog() override;
+    void DoDataExchange(CDataExchange* dx) override;
+    // Every time the page is shown: the address label shows DeviceAddress.
+    void OnSetActive() override;
+
+    SkinnedBitmap m_background;
+    // Label1 .. Label9; Label8 (control 1023) carries the address.
+    SkinnedLabel m_labels[kLabelCount];
+    FirmwareUpdaterApp* m_app;
+
+    SkinnedLabel& AddressLabel() { return m_labels[7]; }
+};

@@ -1,0 +1,121 @@
+// The language, welcome, verify and finish pages in a host that records
+// what they ask of the main window.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "pages/finish_page.h"
+#include "pages/language_page.h"
+#include "pages/shared_values.h"
+#include "pages/verify_page.h"
+#include "pages/welcome_page.h"
+#include "tests/pages/page_test_support.h"
+
+namespace {
+// The page outlives the host, whose window destroys the page's.
+template <class Page> class PageTest : public ::testing::Test {
+protected:
+    // The page becomes the host's first (and only) page and is shown.
+    void Show() {
+        m_host.AddPage(&page, page.m_pageId);
+        ASSERT_TRUE(m_host.Open());
+        ASSERT_TRUE(page.m_active);
+        PumpMessages();
+        m_host.m_navigations.clear();
+    }
+    void Click(int id) {
+        ClickCommand(page, id);
+        PumpMessages();
+    }
+    MessageBoxWatcher m_boxes;
+    Page page;
+    RecordingHost m_host;
+};
+using LanguagePageTest = PageTest<LanguagePage>;
+using WelcomePageTest = PageTest<WelcomePage>;
+using FinishPageTest = PageTest<FinishPage>;
+using VerifyPageTest = PageTest<VerifyPage>;
+
+TEST(LanguageCode, ExactCaseSensitiveCodesOnly) {
+    const struct {
+        const char* text;
+        int value;
+    } cases[] = {{"EN", 1}, {"FR", 2}, {"DE", 3},  {"en", 0},
+                 {"De", 0}, {"", 0},   {"ENG", 0}, {" EN", 0}};
+    for (const auto& c : cases)
+        EXPECT_EQ(LanguageCodeValue(c.text), c.value) << "'" << c.text << "'";
+}
+
+TEST_F(LanguagePageTest, LanguageListOffersTheThreeCodesWithEnglishSelected) {
+    Show();
+    ASSERT_EQ(page.m_languageList.GetCount(), 3);
+    const char* expected[] = {"DE", "EN", "FR"};
+    for (int i = 0; i < 3; ++i) {
+        CString text;
+        page.m_languageList.GetLBText(i, text);
+        EXPECT_EQ(text.str(), expected[i]);
+    }
+    EXPECT_EQ(page.m_languageList.GetCurSel(), 1);
+    EXPECT_TRUE(m_boxes.Texts().empty()) << "the skin loads without complaint";
+}
+
+TEST_F(LanguagePageTest, NextStoresTheChosenLanguageAndMovesOn) {
+    Show();
+    SelectedLanguage = 1;
+    const struct {
+        int index;
+        int language;
+    } choices[] = {{1, 1}, {0, 3}, {2, 2}};
+    for (const auto& choice : choices) {
+        page.m_languageList.SetCurSel(choice.index);
+        Click(IDC_LANGUAGE_NEXT);
+        EXPECT_EQ(SelectedLanguage, choice.language) << "list index " << choice.index;
+        ASSERT_EQ(m_host.m_navigations.size(), 1u);
+        EXPECT_EQ(m_host.m_navigations[0], 1u);
+        m_host.m_navigations.clear();
+    }
+}
+
+TEST_F(LanguagePageTest, LanguageExitClosesWithoutChangingTheLanguage) {
+    Show();
+    SelectedLanguage = 2;
+    page.m_languageList.SetCurSel(0);
+    Click(IDC_LANGUAGE_EXIT);
+    EXPECT_EQ(SelectedLanguage, 2);
+    ASSERT_EQ(m_host.m_navigations.size(), 1u);
+    EXPECT_EQ(m_host.m_navigations[0], 2u);
+}
+
+TEST_F(LanguagePageTest, EnterOnTheLanguagePageDoesNothing) {
+    Show();
+    Click(IDOK);
+    EXPECT_TRUE(::IsWindow(page.m_hWnd));
+    EXPECT_TRUE(HasVisibleStyle(page));
+    EXPECT_TRUE(m_host.m_navigations.empty());
+}
+
+TEST_F(WelcomePageTest, WelcomeStartMovesOnAndExitCloses) {
+    Show();
+    Click(IDC_WELCOME_START);
+    Click(IDC_WELCOME_EXIT);
+    EXPECT_EQ(m_host.m_navigations, (std::vector<WPARAM>{1, 2}));
+    EXPECT_TRUE(m_boxes.Texts().empty());
+}
+
+TEST_F(FinishPageTest, FinishExitClosesTheWizard) {
+    Show();
+    Click(IDC_FINISH_EXIT);
+    EXPECT_EQ(m_host.m_navigations, (std::vector<WPARAM>{2}));
+    EXPECT_TRUE(m_boxes.Texts().empty());
+}
+
+TEST_F(VerifyPageTest, VerifyShowsTheAddressAtEveryActivation) {
+    std::strcpy(DeviceAddress, "192.168.1.1");
+    Show();
+    EXPECT_EQ(page.AddressLabel().GetWindowText().str(), "192.168.1.1");
+    std::strcpy(DeviceAddress, "10.0.0.1");
+    ASSERT_TRUE(m_host.ActivatePage(&page));
+    EXPECT_EQ(page.AddressLabel().GetWindowText().str(), "10.0.0.1");
+    EXPECT_TRUE(m_boxes.Texts().empty());
+}
+} // namespace

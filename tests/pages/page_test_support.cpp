@@ -1,0 +1,105 @@
+#include "tests/pages/page_test_support.h"
+
+#include <algorithm>
+
+#include "app/wizard_messages.h"
+#include "res/resource.h"
+
+RecordingHost::RecordingHost() : WizardHostDialog(IDD_MAIN) {}
+
+BOOL RecordingHost::OnInitDialog() {
+    SetPlaceholderId(IDC_PAGE_PLACEHOLDER);
+    return WizardHostDialog::OnInitDialog();
+}
+
+LRESULT RecordingHost::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_WIZARD_NAVIGATE) {
+        m_navigations.push_back(wParam);
+        return 0;
+    }
+    return WizardHostDialog::WindowProc(message, wParam, lParam);
+}
+
+bool RecordingHost::Open() {
+    return Create(IDD_MAIN, nullptr);
+}
+
+MessageBoxWatcher::MessageBoxWatcher()
+    : m_uiThread(::GetCurrentThreadId()), m_thread([this] { Run(); }) {}
+
+MessageBoxWatcher::~MessageBoxWatcher() {
+    m_stop = true;
+    m_thread.join();
+}
+
+std::vector<std::string> MessageBoxWatcher::Texts() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_texts;
+}
+
+void MessageBoxWatcher::Clear() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_texts.clear();
+}
+
+void MessageBoxWatcher::Run() {
+    const std::string caption = AfxGetApp() ? AfxGetApp()->m_pszAppName : "";
+    while (!m_stop) {
+        struct Search {
+            const std::string* caption;
+            std::vector<HWND> boxes;
+        } search{&caption, {}};
+        ::EnumThreadWindows(
+            m_uiThread,
+            [](HWND window, LPARAM raw) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(raw);
+                char className[32] = {};
+                char text[256] = {};
+                ::GetClassNameA(window, className, sizeof className);
+                ::GetWindowTextA(window, text, sizeof text);
+                if (::IsWindowVisible(window) && std::string(className) == "#32770" &&
+                    *s->caption == text)
+                    s->boxes.push_back(window);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        for (HWND box : search.boxes) {
+            if (std::find(m_seen.begin(), m_seen.end(), box) != m_seen.end())
+                continue;
+            m_seen.push_back(box);
+            // The message box's text is its static control 0xFFFF.
+            char text[1024] = {};
+            ::GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_texts.emplace_back(text);
+            }
+            ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        }
+        ::Sleep(20);
+    }
+}
+
+void PumpMessages() {
+    MSG message;
+    while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&message);
+        ::DispatchMessageA(&message);
+    }
+}
+
+void ClickCommand(CWnd& dialog, int id) {
+    dialog.SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(dialog.GetDlgItem(id)));
+}
+
+bool HasVisibleStyle(CWnd& window) {
+    return (window.GetStyle() & WS_VISIBLE) != 0;
+}
+
+std::string ProgramFolder() {
+    char path[MAX_PATH + 1] = {};
+    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path, length);
+    return folder.substr(0, folder.find_last_of('\\') + 1);
+}
