@@ -154,6 +154,9 @@ class Driver:
     def enabled(self, ctrl_id):
         return self.command(f"enabled {ctrl_id}") == "1"
 
+    def checked(self, ctrl_id):
+        return self.command(f"checked {ctrl_id}") == "1"
+
     def rect(self, ctrl_id):
         return tuple(int(v) for v in self.command(f"rect {ctrl_id}").split())
 

@@ -22,413 +22,505 @@ constexpr DWORD kFocusTimeoutMs = 1000;
 constexpr DWORD kDismissTimeoutMs = 3000;
 constexpr DWORD kPaintTimeoutMs = 1000;
 
-Reply Ok(std::string text = {}) { return {true, std::move(text), false}; }
-Reply Err(std::string text) { return {false, std::move(text), false}; }
+Reply Ok(std::string text = {}) {
+    return {true, std::move(text), false};
+}
+Reply Err(std::string text) {
+    return {false, std::move(text), false};
+}
 
 // Polls `done` until it holds or `timeout_ms` has passed; true if it held.
-template <class Condition>
-bool WaitFor(DWORD timeout_ms, Condition done) {
-  const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
-  for (;;) {
-    if (done()) return true;
-    if (::GetTickCount64() >= deadline) return false;
-    ::Sleep(kPollMs);
-  }
+template <class Condition> bool WaitFor(DWORD timeout_ms, Condition done) {
+    const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
+    for (;;) {
+        if (done())
+            return true;
+        if (::GetTickCount64() >= deadline)
+            return false;
+        ::Sleep(kPollMs);
+    }
 }
 
 std::string Trim(const std::string& text) {
-  const size_t begin = text.find_first_not_of(' ');
-  if (begin == std::string::npos) return {};
-  return text.substr(begin, text.find_last_not_of(' ') - begin + 1);
+    const size_t begin = text.find_first_not_of(' ');
+    if (begin == std::string::npos)
+        return {};
+    return text.substr(begin, text.find_last_not_of(' ') - begin + 1);
 }
 
 // "a b c" -> ("a", "b c")
 std::pair<std::string, std::string> SplitFirst(const std::string& args) {
-  const std::string text = Trim(args);
-  const size_t space = text.find(' ');
-  if (space == std::string::npos) return {text, {}};
-  return {text.substr(0, space), text.substr(space + 1)};
+    const std::string text = Trim(args);
+    const size_t space = text.find(' ');
+    if (space == std::string::npos)
+        return {text, {}};
+    return {text.substr(0, space), text.substr(space + 1)};
 }
 
 // "a b c" -> ("a b", "c"): captions may hold spaces, the timeout comes last.
 std::pair<std::string, std::string> SplitLast(const std::string& args) {
-  const std::string text = Trim(args);
-  const size_t space = text.rfind(' ');
-  if (space == std::string::npos) return {{}, text};
-  return {Trim(text.substr(0, space)), text.substr(space + 1)};
+    const std::string text = Trim(args);
+    const size_t space = text.rfind(' ');
+    if (space == std::string::npos)
+        return {{}, text};
+    return {Trim(text.substr(0, space)), text.substr(space + 1)};
 }
 
 bool ParseInt(const std::string& text, long* value) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  *value = std::strtol(text.c_str(), &end, 0);  // base 0: "0xFFFF" or "1003"
-  return *end == '\0';
+    if (text.empty())
+        return false;
+    char* end = nullptr;
+    *value = std::strtol(text.c_str(), &end, 0); // base 0: "0xFFFF" or "1003"
+    return *end == '\0';
 }
 
 std::string HandleText(HWND hwnd) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "0x%llx",
-                static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(hwnd)));
-  return buffer;
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "0x%llx",
+                  static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(hwnd)));
+    return buffer;
 }
 
 std::string RectText(const RECT& rect) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%ld %ld %ld %ld", rect.left, rect.top, rect.right,
-                rect.bottom);
-  return buffer;
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%ld %ld %ld %ld", rect.left, rect.top, rect.right,
+                  rect.bottom);
+    return buffer;
 }
 
 POINT Centre(HWND hwnd) {
-  RECT rect{};
-  ::GetWindowRect(hwnd, &rect);
-  return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    RECT rect{};
+    ::GetWindowRect(hwnd, &rect);
+    return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
 }
 
 HWND FocusOf(HWND hwnd) {
-  GUITHREADINFO info{};
-  info.cbSize = sizeof info;
-  if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(hwnd, nullptr), &info)) return nullptr;
-  return info.hwndFocus;
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(hwnd, nullptr), &info))
+        return nullptr;
+    return info.hwndFocus;
 }
 
 // Gives `hwnd` the keyboard focus: a click first, as a user does; if the
 // target ignores it, SetFocus from the target's attached input state.
 bool FocusControl(HWND hwnd) {
-  ClickAt(Centre(hwnd));
-  if (WaitFor(kFocusTimeoutMs, [&] { return FocusOf(hwnd) == hwnd; })) return true;
-  const DWORD target = ::GetWindowThreadProcessId(hwnd, nullptr);
-  const DWORD self = ::GetCurrentThreadId();
-  if (::AttachThreadInput(self, target, TRUE)) {
-    ::SetFocus(hwnd);
-    ::AttachThreadInput(self, target, FALSE);
-  }
-  return WaitFor(kFocusTimeoutMs, [&] { return FocusOf(hwnd) == hwnd; });
+    ClickAt(Centre(hwnd));
+    if (WaitFor(kFocusTimeoutMs, [&] { return FocusOf(hwnd) == hwnd; }))
+        return true;
+    const DWORD target = ::GetWindowThreadProcessId(hwnd, nullptr);
+    const DWORD self = ::GetCurrentThreadId();
+    if (::AttachThreadInput(self, target, TRUE)) {
+        ::SetFocus(hwnd);
+        ::AttachThreadInput(self, target, FALSE);
+    }
+    return WaitFor(kFocusTimeoutMs, [&] { return FocusOf(hwnd) == hwnd; });
 }
 
 // The IP address control's four edit fields, left to right.
 std::vector<HWND> IpFields(HWND control) {
-  std::vector<HWND> fields;
-  for (HWND child = ::GetWindow(control, GW_CHILD); child;
-       child = ::GetWindow(child, GW_HWNDNEXT))
-    fields.push_back(child);
-  std::sort(fields.begin(), fields.end(), [](HWND a, HWND b) {
-    RECT ra{}, rb{};
-    ::GetWindowRect(a, &ra);
-    ::GetWindowRect(b, &rb);
-    return ra.left < rb.left;
-  });
-  return fields;
+    std::vector<HWND> fields;
+    for (HWND child = ::GetWindow(control, GW_CHILD); child;
+         child = ::GetWindow(child, GW_HWNDNEXT))
+        fields.push_back(child);
+    std::sort(fields.begin(), fields.end(), [](HWND a, HWND b) {
+        RECT ra{}, rb{};
+        ::GetWindowRect(a, &ra);
+        ::GetWindowRect(b, &rb);
+        return ra.left < rb.left;
+    });
+    return fields;
 }
 
-bool IsIpControl(HWND hwnd) { return ClassName(hwnd) == L"SysIPAddress32"; }
+bool IsIpControl(HWND hwnd) {
+    return ClassName(hwnd) == L"SysIPAddress32";
+}
 
 std::wstring ControlText(HWND hwnd) {
-  if (!IsIpControl(hwnd)) return WindowText(hwnd);
-  std::wstring text;
-  for (HWND field : IpFields(hwnd)) {
-    if (!text.empty()) text += L'.';
-    text += WindowText(field);
-  }
-  return text;
+    if (!IsIpControl(hwnd))
+        return WindowText(hwnd);
+    std::wstring text;
+    for (HWND field : IpFields(hwnd)) {
+        if (!text.empty())
+            text += L'.';
+        text += WindowText(field);
+    }
+    return text;
 }
 
 // Looks the control up from a decimal or 0x id; visible ones first.
 bool LookUpControl(const std::string& id_text, bool visible_only, HWND* hwnd, Reply* error) {
-  long id = 0;
-  if (!ParseInt(Trim(id_text), &id)) {
-    *error = Err("bad control id '" + id_text + "'");
-    return false;
-  }
-  *hwnd = FindControl(static_cast<int>(id), true);
-  if (!*hwnd && !visible_only) *hwnd = FindControl(static_cast<int>(id), false);
-  if (!*hwnd) {
-    *error = Err("no " + std::string(visible_only ? "visible " : "") + "control " + id_text);
-    return false;
-  }
-  return true;
+    long id = 0;
+    if (!ParseInt(Trim(id_text), &id)) {
+        *error = Err("bad control id '" + id_text + "'");
+        return false;
+    }
+    *hwnd = FindControl(static_cast<int>(id), true);
+    if (!*hwnd && !visible_only)
+        *hwnd = FindControl(static_cast<int>(id), false);
+    if (!*hwnd) {
+        *error = Err("no " + std::string(visible_only ? "visible " : "") + "control " + id_text);
+        return false;
+    }
+    return true;
 }
 
 bool LookUpWindow(const std::string& caption, HWND* hwnd, Reply* error) {
-  *hwnd = FindTopLevel(FromUtf8(caption));
-  if (!*hwnd) *error = Err("no window '" + caption + "'");
-  return *hwnd != nullptr;
+    *hwnd = FindTopLevel(FromUtf8(caption));
+    if (!*hwnd)
+        *error = Err("no window '" + caption + "'");
+    return *hwnd != nullptr;
 }
 
 Reply WaitWindow(const std::string& args) {
-  const auto [caption, timeout_text] = SplitLast(args);
-  long timeout = 0;
-  if (caption.empty() || !ParseInt(timeout_text, &timeout)) return Err("usage: wait-window <caption> <ms>");
-  HWND found = nullptr;
-  WaitFor(static_cast<DWORD>(timeout), [&] { return (found = FindTopLevel(FromUtf8(caption))); });
-  if (!found) return Err("no window '" + caption + "' within " + timeout_text + " ms");
-  return Ok(HandleText(found));
+    const auto [caption, timeout_text] = SplitLast(args);
+    long timeout = 0;
+    if (caption.empty() || !ParseInt(timeout_text, &timeout))
+        return Err("usage: wait-window <caption> <ms>");
+    HWND found = nullptr;
+    WaitFor(static_cast<DWORD>(timeout), [&] { return (found = FindTopLevel(FromUtf8(caption))); });
+    if (!found)
+        return Err("no window '" + caption + "' within " + timeout_text + " ms");
+    return Ok(HandleText(found));
 }
 
 Reply WaitGone(const std::string& args) {
-  const auto [caption, timeout_text] = SplitLast(args);
-  long timeout = 0;
-  if (caption.empty() || !ParseInt(timeout_text, &timeout)) return Err("usage: wait-gone <caption> <ms>");
-  if (!WaitFor(static_cast<DWORD>(timeout), [&] { return !FindTopLevel(FromUtf8(caption)); }))
-    return Err("window '" + caption + "' still open after " + timeout_text + " ms");
-  return Ok();
+    const auto [caption, timeout_text] = SplitLast(args);
+    long timeout = 0;
+    if (caption.empty() || !ParseInt(timeout_text, &timeout))
+        return Err("usage: wait-gone <caption> <ms>");
+    if (!WaitFor(static_cast<DWORD>(timeout), [&] { return !FindTopLevel(FromUtf8(caption)); }))
+        return Err("window '" + caption + "' still open after " + timeout_text + " ms");
+    return Ok();
 }
 
 Reply Find(const std::string& args) {
-  HWND hwnd = nullptr;
-  Reply error;
-  if (!LookUpControl(args, true, &hwnd, &error)) return error;
-  return Ok(HandleText(hwnd) + " " + ToUtf8(ClassName(hwnd)));
+    HWND hwnd = nullptr;
+    Reply error;
+    if (!LookUpControl(args, true, &hwnd, &error))
+        return error;
+    return Ok(HandleText(hwnd) + " " + ToUtf8(ClassName(hwnd)));
 }
 
 Reply Click(const std::string& args) {
-  HWND hwnd = nullptr;
-  Reply error;
-  if (!LookUpControl(args, true, &hwnd, &error)) return error;
-  if (!ClickAt(Centre(hwnd))) return Err("SendInput failed");
-  return Ok();
+    HWND hwnd = nullptr;
+    Reply error;
+    if (!LookUpControl(args, true, &hwnd, &error))
+        return error;
+    if (!ClickAt(Centre(hwnd)))
+        return Err("SendInput failed");
+    return Ok();
 }
 
 Reply Press(const std::string& args) {
-  HWND hwnd = nullptr;
-  Reply error;
-  if (!LookUpControl(args, true, &hwnd, &error)) return error;
-  // Posted: the click handler may open a modal box and not return for long.
-  if (!::PostMessageW(hwnd, BM_CLICK, 0, 0)) return Err("PostMessage failed");
-  return Ok();
+    HWND hwnd = nullptr;
+    Reply error;
+    if (!LookUpControl(args, true, &hwnd, &error))
+        return error;
+    // Posted: the click handler may open a modal box and not return for long.
+    if (!::PostMessageW(hwnd, BM_CLICK, 0, 0))
+        return Err("PostMessage failed");
+    return Ok();
 }
 
 Reply Type(const std::string& args) {
-  const auto [id_text, text] = SplitFirst(args);
-  HWND hwnd = nullptr;
-  Reply error;
-  if (!LookUpControl(id_text, true, &hwnd, &error)) return error;
-  HWND first = hwnd;
-  if (IsIpControl(hwnd)) {
-    const std::vector<HWND> fields = IpFields(hwnd);
-    if (fields.empty()) return Err("IP address control without fields");
-    first = fields.front();
-  }
-  if (!FocusControl(first)) return Err("cannot focus control " + id_text);
-  // Typing replaces what the field held, as after a user's select-all.
-  ::SendMessageTimeoutW(first, EM_SETSEL, 0, -1, SMTO_ABORTIFHUNG, kSendTimeoutMs, nullptr);
-  for (wchar_t ch : FromUtf8(text)) {
-    // The focus moves on inside the IP control ('.' or a full field).
-    HWND target = FocusOf(first);
-    if (!target) target = first;
-    ::SendMessageTimeoutW(target, WM_CHAR, ch, 1, SMTO_ABORTIFHUNG, kSendTimeoutMs, nullptr);
-  }
-  return Ok(Escape(ToUtf8(ControlText(hwnd))));
+    const auto [id_text, text] = SplitFirst(args);
+    HWND hwnd = nullptr;
+    Reply error;
+    if (!LookUpControl(id_text, true, &hwnd, &error))
+        return error;
+    HWND first = hwnd;
+    if (IsIpControl(hwnd)) {
+        const std::vector<HWND> fields = IpFields(hwnd);
+        if (fields.empty())
+            return Err("IP address control without fields");
+        first = fields.front();
+    }
+    if (!FocusControl(first))
+        return Err("cannot focus control " + id_text);
+    // Typing replaces what the field held, as after a user's select-all.
+    ::SendMessageTimeoutW(first, EM_SETSEL, 0, -1, SMTO_ABORTIFHUNG, kSendTimeoutMs, nullptr);
+    for (wchar_t ch : FromUtf8(text)) {
+        // The focus moves on inside the IP control ('.' or a full field).
+        HWND target = FocusOf(first);
+        if (!target)
+            target = first;
+        ::SendMessageTimeoutW(target, WM_CHAR, ch, 1, SMTO_ABORTIFHUNG, kSendTimeoutMs, nullptr);
+    }
+    return Ok(Escape(ToUtf8(ControlText(hwnd))));
 }
 
 Reply Select(const std::string& args) {
-  const auto [id_text, text] = SplitFirst(args);
-  HWND combo = nullptr;
-  Reply error;
-  if (!LookUpControl(id_text, true, &combo, &error)) return error;
-  const std::wstring wanted = FromUtf8(text);
-  DWORD_PTR index = static_cast<DWORD_PTR>(CB_ERR);
-  if (!::SendMessageTimeoutW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                             reinterpret_cast<LPARAM>(wanted.c_str()), SMTO_ABORTIFHUNG,
-                             kSendTimeoutMs, &index) ||
-      static_cast<LRESULT>(index) == CB_ERR)
-    return Err("no entry '" + text + "' in combo " + id_text);
-  ::SendMessageTimeoutW(combo, CB_SETCURSEL, index, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, nullptr);
-  // CB_SETCURSEL does not notify; a user's pick does.
-  const int id = ::GetDlgCtrlID(combo);
-  ::SendMessageTimeoutW(::GetParent(combo), WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE),
-                        reinterpret_cast<LPARAM>(combo), SMTO_ABORTIFHUNG, kSendTimeoutMs,
-                        nullptr);
-  return Ok(std::to_string(index));
+    const auto [id_text, text] = SplitFirst(args);
+    HWND combo = nullptr;
+    Reply error;
+    if (!LookUpControl(id_text, true, &combo, &error))
+        return error;
+    const std::wstring wanted = FromUtf8(text);
+    DWORD_PTR index = static_cast<DWORD_PTR>(CB_ERR);
+    if (!::SendMessageTimeoutW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                               reinterpret_cast<LPARAM>(wanted.c_str()), SMTO_ABORTIFHUNG,
+                               kSendTimeoutMs, &index) ||
+        static_cast<LRESULT>(index) == CB_ERR)
+        return Err("no entry '" + text + "' in combo " + id_text);
+    ::SendMessageTimeoutW(combo, CB_SETCURSEL, index, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, nullptr);
+    // CB_SETCURSEL does not notify; a user's pick does.
+    const int id = ::GetDlgCtrlID(combo);
+    ::SendMessageTimeoutW(::GetParent(combo), WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE),
+                          reinterpret_cast<LPARAM>(combo), SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                          nullptr);
+    return Ok(std::to_string(index));
 }
 
 Reply Key(const std::string& args) {
-  static const std::map<std::string, WORD> keys = {
-      {"ESCAPE", VK_ESCAPE}, {"RETURN", VK_RETURN}, {"ENTER", VK_RETURN}, {"TAB", VK_TAB},
-      {"SPACE", VK_SPACE},   {"LEFT", VK_LEFT},     {"RIGHT", VK_RIGHT},  {"UP", VK_UP},
-      {"DOWN", VK_DOWN},     {"BACK", VK_BACK},     {"F1", VK_F1}};
-  const auto key = keys.find(Trim(args));
-  if (key == keys.end()) return Err("unknown key '" + Trim(args) + "'");
-  if (!PressKey(key->second)) return Err("SendInput failed");
-  return Ok();
+    static const std::map<std::string, WORD> keys = {
+        {"ESCAPE", VK_ESCAPE}, {"RETURN", VK_RETURN}, {"ENTER", VK_RETURN}, {"TAB", VK_TAB},
+        {"SPACE", VK_SPACE},   {"LEFT", VK_LEFT},     {"RIGHT", VK_RIGHT},  {"UP", VK_UP},
+        {"DOWN", VK_DOWN},     {"BACK", VK_BACK},     {"F1", VK_F1}};
+    const auto key = keys.find(Trim(args));
+    if (key == keys.end())
+        return Err("unknown key '" + Trim(args) + "'");
+    if (!PressKey(key->second))
+        return Err("SendInput failed");
+    return Ok();
 }
 
 Reply Text(const std::string& args) {
-  HWND hwnd = nullptr;
-  Reply error;
-  if (!LookUpControl(args, false, &hwnd, &error)) return error;
-  return Ok(Escape(ToUtf8(ControlText(hwnd))));
+    HWND hwnd = nullptr;
+    Reply error;
+    if (!LookUpControl(args, false, &hwnd, &error))
+        return error;
+    return Ok(Escape(ToUtf8(ControlText(hwnd))));
 }
 
 Reply Visible(const std::string& args) {
-  long id = 0;
-  if (!ParseInt(Trim(args), &id)) return Err("bad control id '" + args + "'");
-  return Ok(FindControl(static_cast<int>(id), true) ? "1" : "0");
+    long id = 0;
+    if (!ParseInt(Trim(args), &id))
+        return Err("bad control id '" + args + "'");
+    return Ok(FindControl(static_cast<int>(id), true) ? "1" : "0");
 }
 
 Reply Enabled(const std::string& args) {
-  HWND hwnd = nullptr;
-  Reply error;
-  if (!LookUpControl(args, false, &hwnd, &error)) return error;
-  return Ok(::IsWindowEnabled(hwnd) ? "1" : "0");
+    HWND hwnd = nullptr;
+    Reply error;
+    if (!LookUpControl(args, false, &hwnd, &error))
+        return error;
+    return Ok(::IsWindowEnabled(hwnd) ? "1" : "0");
+}
+
+Reply Checked(const std::string& args) {
+    HWND hwnd = nullptr;
+    Reply error;
+    if (!LookUpControl(args, false, &hwnd, &error))
+        return error;
+    DWORD_PTR state = BST_UNCHECKED;
+    if (!::SendMessageTimeoutW(hwnd, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &state))
+        return Err("no answer to BM_GETCHECK");
+    return Ok(state == BST_CHECKED ? "1" : "0");
 }
 
 Reply Rect(const std::string& args) {
-  HWND hwnd = nullptr;
-  Reply error;
-  if (!LookUpControl(args, false, &hwnd, &error)) return error;
-  RECT rect{};
-  ::GetWindowRect(hwnd, &rect);
-  return Ok(RectText(rect));
+    HWND hwnd = nullptr;
+    Reply error;
+    if (!LookUpControl(args, false, &hwnd, &error))
+        return error;
+    RECT rect{};
+    ::GetWindowRect(hwnd, &rect);
+    return Ok(RectText(rect));
 }
 
 Reply WindowRect(const std::string& args) {
-  HWND hwnd = nullptr;
-  Reply error;
-  if (!LookUpWindow(Trim(args), &hwnd, &error)) return error;
-  RECT rect{};
-  ::GetWindowRect(hwnd, &rect);
-  return Ok(RectText(rect));
+    HWND hwnd = nullptr;
+    Reply error;
+    if (!LookUpWindow(Trim(args), &hwnd, &error))
+        return error;
+    RECT rect{};
+    ::GetWindowRect(hwnd, &rect);
+    return Ok(RectText(rect));
 }
 
 // "ok <left> <top> <right> <bottom> <(0,0) inside> <(w/2,0) inside>", in
 // window coordinates, or "ok none" for a window without a region.
 Reply Region(const std::string& args) {
-  HWND hwnd = nullptr;
-  Reply error;
-  if (!LookUpWindow(Trim(args), &hwnd, &error)) return error;
-  HRGN region = ::CreateRectRgn(0, 0, 0, 0);
-  if (!region) return Err("CreateRectRgn failed");
-  Reply reply = Ok("none");
-  if (::GetWindowRgn(hwnd, region) != ERROR) {
-    RECT box{}, window{};
-    ::GetRgnBox(region, &box);
-    ::GetWindowRect(hwnd, &window);
-    const int half = (window.right - window.left) / 2;
-    reply = Ok(RectText(box) + " " + (::PtInRegion(region, 0, 0) ? "1" : "0") + " " +
-               (::PtInRegion(region, half, 0) ? "1" : "0"));
-  }
-  ::DeleteObject(region);
-  return reply;
+    HWND hwnd = nullptr;
+    Reply error;
+    if (!LookUpWindow(Trim(args), &hwnd, &error))
+        return error;
+    HRGN region = ::CreateRectRgn(0, 0, 0, 0);
+    if (!region)
+        return Err("CreateRectRgn failed");
+    Reply reply = Ok("none");
+    if (::GetWindowRgn(hwnd, region) != ERROR) {
+        RECT box{}, window{};
+        ::GetRgnBox(region, &box);
+        ::GetWindowRect(hwnd, &window);
+        const int half = (window.right - window.left) / 2;
+        reply = Ok(RectText(box) + " " + (::PtInRegion(region, 0, 0) ? "1" : "0") + " " +
+                   (::PtInRegion(region, half, 0) ? "1" : "0"));
+    }
+    ::DeleteObject(region);
+    return reply;
 }
 
 Reply Drag(const std::string& args) {
-  long v[4] = {};
-  std::string rest = args;
-  for (long& value : v) {
-    const auto [token, tail] = SplitFirst(rest);
-    if (!ParseInt(token, &value)) return Err("usage: drag <x1> <y1> <x2> <y2>");
-    rest = tail;
-  }
-  if (!DragMouse({v[0], v[1]}, {v[2], v[3]})) return Err("SendInput failed");
-  return Ok();
+    long v[4] = {};
+    std::string rest = args;
+    for (long& value : v) {
+        const auto [token, tail] = SplitFirst(rest);
+        if (!ParseInt(token, &value))
+            return Err("usage: drag <x1> <y1> <x2> <y2>");
+        rest = tail;
+    }
+    if (!DragMouse({v[0], v[1]}, {v[2], v[3]}))
+        return Err("SendInput failed");
+    return Ok();
 }
 
 // A window just shown may not have painted yet; screenshots want it drawn.
 void WaitPainted(HWND hwnd) {
-  WaitFor(kPaintTimeoutMs, [&] {
-    if (::GetUpdateRect(hwnd, nullptr, FALSE)) return false;
-    for (HWND child = ::GetWindow(hwnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
-      if (::GetUpdateRect(child, nullptr, FALSE)) return false;
-    return true;
-  });
+    WaitFor(kPaintTimeoutMs, [&] {
+        if (::GetUpdateRect(hwnd, nullptr, FALSE))
+            return false;
+        for (HWND child = ::GetWindow(hwnd, GW_CHILD); child;
+             child = ::GetWindow(child, GW_HWNDNEXT))
+            if (::GetUpdateRect(child, nullptr, FALSE))
+                return false;
+        return true;
+    });
 }
 
 Reply MessageBoxText(const std::string& args) {
-  long timeout = 0;
-  if (!ParseInt(Trim(args), &timeout)) return Err("usage: msgbox <ms>");
-  HWND box = nullptr;
-  if (!WaitFor(static_cast<DWORD>(timeout), [&] { return (box = FindMessageBox()); }))
-    return Err("no message box within " + Trim(args) + " ms");
-  WaitPainted(box);
-  // Tab between the two: both are escaped, so no tab is left inside them.
-  return Ok(Escape(ToUtf8(WindowText(box))) + "\t" +
-            Escape(ToUtf8(WindowText(::GetDlgItem(box, 0xFFFF)))));
+    long timeout = 0;
+    if (!ParseInt(Trim(args), &timeout))
+        return Err("usage: msgbox <ms>");
+    HWND box = nullptr;
+    if (!WaitFor(static_cast<DWORD>(timeout), [&] { return (box = FindMessageBox()); }))
+        return Err("no message box within " + Trim(args) + " ms");
+    WaitPainted(box);
+    // Tab between the two: both are escaped, so no tab is left inside them.
+    return Ok(Escape(ToUtf8(Caption(box))) + "\t" +
+              Escape(ToUtf8(WindowText(::GetDlgItem(box, 0xFFFF)))));
 }
 
 Reply Dismiss(const std::string&) {
-  HWND box = FindMessageBox();
-  if (!box) return Err("no message box");
-  HWND button = ::GetDlgItem(box, IDOK);
-  if (!button || !::IsWindowVisible(button)) button = ::GetDlgItem(box, IDCANCEL);
-  if (!button) return Err("message box without OK or Cancel button");
-  ClickAt(Centre(button));
-  if (WaitFor(kDismissTimeoutMs, [&] { return !::IsWindow(box) || !::IsWindowVisible(box); }))
-    return Ok();
-  ::PostMessageW(button, BM_CLICK, 0, 0);
-  if (WaitFor(kDismissTimeoutMs, [&] { return !::IsWindow(box) || !::IsWindowVisible(box); }))
-    return Ok("by BM_CLICK");
-  return Err("message box still open");
+    HWND box = FindMessageBox();
+    if (!box)
+        return Err("no message box");
+    HWND button = ::GetDlgItem(box, IDOK);
+    if (!button || !::IsWindowVisible(button))
+        button = ::GetDlgItem(box, IDCANCEL);
+    if (!button)
+        return Err("message box without OK or Cancel button");
+    ClickAt(Centre(button));
+    if (WaitFor(kDismissTimeoutMs, [&] { return !::IsWindow(box) || !::IsWindowVisible(box); }))
+        return Ok();
+    ::PostMessageW(button, BM_CLICK, 0, 0);
+    if (WaitFor(kDismissTimeoutMs, [&] { return !::IsWindow(box) || !::IsWindowVisible(box); }))
+        return Ok("by BM_CLICK");
+    return Err("message box still open");
 }
 
 Reply NoMessageBox(const std::string& args) {
-  long timeout = 0;
-  if (!ParseInt(Trim(args), &timeout)) return Err("usage: no-msgbox <ms>");
-  HWND box = nullptr;
-  if (WaitFor(static_cast<DWORD>(timeout), [&] { return (box = FindMessageBox()); }))
-    return Err("message box: " + Escape(ToUtf8(WindowText(::GetDlgItem(box, 0xFFFF)))));
-  return Ok();
+    long timeout = 0;
+    if (!ParseInt(Trim(args), &timeout))
+        return Err("usage: no-msgbox <ms>");
+    HWND box = nullptr;
+    if (WaitFor(static_cast<DWORD>(timeout), [&] { return (box = FindMessageBox()); }))
+        return Err("message box: " + Escape(ToUtf8(WindowText(::GetDlgItem(box, 0xFFFF)))));
+    return Ok();
 }
 
 Reply Shot(const std::string& args) {
-  const auto [file, caption] = SplitFirst(args);
-  if (file.empty()) return Err("usage: shot <file.png> [caption]");
-  RECT area{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
-  if (!caption.empty()) {
-    HWND hwnd = nullptr;
-    Reply error;
-    if (!LookUpWindow(Trim(caption), &hwnd, &error)) return error;
-    ::GetWindowRect(hwnd, &area);
-  }
-  std::string problem;
-  if (!CaptureToPng(area, FromUtf8(file), &problem)) return Err(problem);
-  return Ok(RectText(area));
+    const auto [file, caption] = SplitFirst(args);
+    if (file.empty())
+        return Err("usage: shot <file.png> [caption]");
+    RECT area{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    if (!caption.empty()) {
+        HWND hwnd = nullptr;
+        Reply error;
+        if (!LookUpWindow(Trim(caption), &hwnd, &error))
+            return error;
+        ::GetWindowRect(hwnd, &area);
+    }
+    std::string problem;
+    if (!CaptureToPng(area, FromUtf8(file), &problem))
+        return Err(problem);
+    return Ok(RectText(area));
 }
 
 // "hwnd class 'caption'" for every top-level window of the target, for
 // test diagnostics.
 Reply Windows(const std::string&) {
-  std::string out;
-  for (HWND hwnd : OtherTopLevelWindows()) {
-    if (!::IsWindowVisible(hwnd)) continue;
-    if (!out.empty()) out += "\n";
-    out += HandleText(hwnd) + " " + ToUtf8(ClassName(hwnd)) + " '" + ToUtf8(WindowText(hwnd)) + "'";
-  }
-  return Ok(Escape(out));
+    std::string out;
+    for (HWND hwnd : OtherTopLevelWindows()) {
+        if (!::IsWindowVisible(hwnd))
+            continue;
+        if (!out.empty())
+            out += "\n";
+        out +=
+            HandleText(hwnd) + " " + ToUtf8(ClassName(hwnd)) + " '" + ToUtf8(Caption(hwnd)) + "'";
+    }
+    return Ok(Escape(out));
 }
 
-Reply Quit(const std::string&) { return {true, {}, true}; }
+Reply Quit(const std::string&) {
+    return {true, {}, true};
+}
 
-}  // namespace
+} // namespace
 
 std::string Escape(const std::string& text) {
-  std::string out;
-  for (char ch : text) {
-    switch (ch) {
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default: out += ch;
+    std::string out;
+    for (char ch : text) {
+        switch (ch) {
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            out += ch;
+        }
     }
-  }
-  return out;
+    return out;
 }
 
 Reply RunCommand(const std::string& line) {
-  using Handler = Reply (*)(const std::string&);
-  static const std::map<std::string, Handler> commands = {
-      {"wait-window", WaitWindow}, {"wait-gone", WaitGone},   {"find", Find},
-      {"click", Click},            {"press", Press},          {"type", Type},
-      {"select", Select},          {"key", Key},              {"text", Text},
-      {"visible", Visible},        {"enabled", Enabled},      {"rect", Rect},
-      {"window-rect", WindowRect}, {"region", Region},        {"drag", Drag},
-      {"msgbox", MessageBoxText},  {"dismiss", Dismiss},      {"no-msgbox", NoMessageBox},
-      {"shot", Shot},              {"windows", Windows},      {"quit", Quit}};
-  const auto [name, args] = SplitFirst(line);
-  const auto command = commands.find(name);
-  if (command == commands.end()) return Err("unknown command '" + name + "'");
-  return command->second(args);
+    using Handler = Reply (*)(const std::string&);
+    static const std::map<std::string, Handler> commands = {{"wait-window", WaitWindow},
+                                                            {"wait-gone", WaitGone},
+                                                            {"find", Find},
+                                                            {"click", Click},
+                                                            {"press", Press},
+                                                            {"type", Type},
+                                                            {"select", Select},
+                                                            {"key", Key},
+                                                            {"text", Text},
+                                                            {"visible", Visible},
+                                                            {"enabled", Enabled},
+                                                            {"checked", Checked},
+                                                            {"rect", Rect},
+                                                            {"window-rect", WindowRect},
+                                                            {"region", Region},
+                                                            {"drag", Drag},
+                                                            {"msgbox", MessageBoxText},
+                                                            {"dismiss", Dismiss},
+                                                            {"no-msgbox", NoMessageBox},
+                                                            {"shot", Shot},
+                                                            {"windows", Windows},
+                                                            {"quit", Quit}};
+    const auto [name, args] = SplitFirst(line);
+    const auto command = commands.find(name);
+    if (command == commands.end())
+        return Err("unknown command '" + name + "'");
+    return command->second(args);
 }
 
-}  // namespace fwdriver
+} // namespace fwdriver

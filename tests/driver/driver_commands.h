@@ -6,9 +6,9 @@
 namespace fwdriver {
 
 struct Reply {
-  bool ok = false;
-  std::string text;  // escaped: no newline inside
-  bool quit = false;
+    bool ok = false;
+    std::string text; // escaped: no newline inside
+    bool quit = false;
 };
 
 Reply RunCommand(const std::string& line);
@@ -16,4 +16,4 @@ Reply RunCommand(const std::string& line);
 // Backslash escapes so that any text fits on one reply line.
 std::string Escape(const std::string& text);
 
-}  // namespace fwdriver
+} // namespace fwdriver

@@ -1,6 +1,20 @@
 // fwdriver.exe: drives the program under test the way a user would, for the
 // end-to-end tests. Runs in the same Wine session; reads one command per line
 // on stdin and answers "ok ..." or "err ..." on one line of stdout.
+//
+// Windows are found by exact caption among the other processes' top-level
+// windows; controls by dialog id among all their descendants (visible first).
+//   wait-window <caption> <ms>   -> ok <hwnd>       wait-gone <caption> <ms>
+//   find <id> -> ok <hwnd> <class>                  text <id> -> ok <text>
+//   click <id> (SendInput at the centre)            press <id> (BM_CLICK)
+//   type <id> <text> (replaces; IP control too)     select <combo-id> <entry>
+//   key ESCAPE|RETURN|TAB|SPACE|...                 drag <x1> <y1> <x2> <y2>
+//   visible|enabled|checked <id> -> ok 1|0          rect <id> -> ok l t r b
+//   window-rect <caption> -> ok l t r b
+//   region <caption> -> ok l t r b <(0,0) in> <(w/2,0) in> | ok none
+//   msgbox <ms> -> ok <caption>\t<text>            dismiss, no-msgbox <ms>
+//   shot <file.png> [caption]                       windows, quit
+// Texts in replies are escaped (\\, \n, \r, \t).
 
 #include <fcntl.h>
 #include <io.h>
@@ -12,20 +26,24 @@
 #include "tests/driver/driver_commands.h"
 
 int main() {
-  // Binary mode: replies end in "\n" only, as the Python client expects.
-  _setmode(_fileno(stdout), _O_BINARY);
-  _setmode(_fileno(stdin), _O_BINARY);
-  std::string line;
-  while (std::getline(std::cin, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty()) continue;
-    const fwdriver::Reply reply = fwdriver::RunCommand(line);
-    std::string out = reply.ok ? "ok" : "err";
-    if (!reply.text.empty()) out += " " + reply.text;
-    out += "\n";
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    std::fflush(stdout);
-    if (reply.quit) break;
-  }
-  return 0;
+    // Binary mode: replies end in "\n" only, as the Python client expects.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stdin), _O_BINARY);
+    std::string line;
+    while (std::getline(std::cin, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty())
+            continue;
+        const fwdriver::Reply reply = fwdriver::RunCommand(line);
+        std::string out = reply.ok ? "ok" : "err";
+        if (!reply.text.empty())
+            out += " " + reply.text;
+        out += "\n";
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        std::fflush(stdout);
+        if (reply.quit)
+            break;
+    }
+    return 0;
 }

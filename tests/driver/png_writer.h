@@ -12,4 +12,4 @@ namespace fwdriver {
 std::vector<std::uint8_t> EncodePng(std::uint32_t width, std::uint32_t height,
                                     const std::vector<std::uint8_t>& rgb);
 
-}  // namespace fwdriver
+} // namespace fwdriver

@@ -12,16 +12,16 @@ namespace fwdriver {
 namespace {
 
 struct ScreenDcDeleter {
-  void operator()(HDC dc) const { ::ReleaseDC(nullptr, dc); }
+    void operator()(HDC dc) const { ::ReleaseDC(nullptr, dc); }
 };
 struct MemoryDcDeleter {
-  void operator()(HDC dc) const { ::DeleteDC(dc); }
+    void operator()(HDC dc) const { ::DeleteDC(dc); }
 };
 struct BitmapDeleter {
-  void operator()(HBITMAP bitmap) const { ::DeleteObject(bitmap); }
+    void operator()(HBITMAP bitmap) const { ::DeleteObject(bitmap); }
 };
 struct FileCloser {
-  void operator()(FILE* file) const { std::fclose(file); }
+    void operator()(FILE* file) const { std::fclose(file); }
 };
 using ScreenDc = std::unique_ptr<std::remove_pointer_t<HDC>, ScreenDcDeleter>;
 using MemoryDc = std::unique_ptr<std::remove_pointer_t<HDC>, MemoryDcDeleter>;
@@ -29,69 +29,69 @@ using Bitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, BitmapDeleter>;
 
 // Restores the DC's previous bitmap before the bitmap is deleted.
 class SelectGuard {
- public:
-  SelectGuard(HDC dc, HGDIOBJ object) : dc_(dc), old_(::SelectObject(dc, object)) {}
-  ~SelectGuard() { ::SelectObject(dc_, old_); }
-  SelectGuard(const SelectGuard&) = delete;
-  SelectGuard& operator=(const SelectGuard&) = delete;
+public:
+    SelectGuard(HDC dc, HGDIOBJ object) : dc_(dc), old_(::SelectObject(dc, object)) {}
+    ~SelectGuard() { ::SelectObject(dc_, old_); }
+    SelectGuard(const SelectGuard&) = delete;
+    SelectGuard& operator=(const SelectGuard&) = delete;
 
- private:
-  HDC dc_;
-  HGDIOBJ old_;
+private:
+    HDC dc_;
+    HGDIOBJ old_;
 };
 
-}  // namespace
+} // namespace
 
 bool CaptureToPng(const RECT& area, const std::wstring& path, std::string* error) {
-  const int width = area.right - area.left;
-  const int height = area.bottom - area.top;
-  if (width <= 0 || height <= 0) {
-    *error = "empty area";
-    return false;
-  }
-  ScreenDc screen(::GetDC(nullptr));
-  MemoryDc memory(::CreateCompatibleDC(screen.get()));
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;  // top row first
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  Bitmap bitmap(::CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-  if (!screen || !memory || !bitmap || !bits) {
-    *error = "cannot create the capture bitmap";
-    return false;
-  }
-  {
-    SelectGuard select(memory.get(), bitmap.get());
-    if (!::BitBlt(memory.get(), 0, 0, width, height, screen.get(), area.left, area.top,
-                  SRCCOPY)) {
-      *error = "BitBlt from the screen failed";
-      return false;
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    if (width <= 0 || height <= 0) {
+        *error = "empty area";
+        return false;
     }
-    ::GdiFlush();
-  }
-  const auto* bgrx = static_cast<const std::uint8_t*>(bits);
-  std::vector<std::uint8_t> rgb(static_cast<size_t>(width) * height * 3);
-  for (size_t i = 0, n = static_cast<size_t>(width) * height; i < n; ++i) {
-    rgb[i * 3 + 0] = bgrx[i * 4 + 2];
-    rgb[i * 3 + 1] = bgrx[i * 4 + 1];
-    rgb[i * 3 + 2] = bgrx[i * 4 + 0];
-  }
-  const std::vector<std::uint8_t> png =
-      EncodePng(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), rgb);
-  std::unique_ptr<FILE, FileCloser> file(_wfopen(path.c_str(), L"wb"));
-  if (!file) {
-    *error = "cannot open the output file";
-    return false;
-  }
-  if (std::fwrite(png.data(), 1, png.size(), file.get()) != png.size()) {
-    *error = "cannot write the output file";
-    return false;
-  }
-  return true;
+    ScreenDc screen(::GetDC(nullptr));
+    MemoryDc memory(::CreateCompatibleDC(screen.get()));
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height; // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    Bitmap bitmap(::CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!screen || !memory || !bitmap || !bits) {
+        *error = "cannot create the capture bitmap";
+        return false;
+    }
+    {
+        SelectGuard select(memory.get(), bitmap.get());
+        if (!::BitBlt(memory.get(), 0, 0, width, height, screen.get(), area.left, area.top,
+                      SRCCOPY)) {
+            *error = "BitBlt from the screen failed";
+            return false;
+        }
+        ::GdiFlush();
+    }
+    const auto* bgrx = static_cast<const std::uint8_t*>(bits);
+    std::vector<std::uint8_t> rgb(static_cast<size_t>(width) * height * 3);
+    for (size_t i = 0, n = static_cast<size_t>(width) * height; i < n; ++i) {
+        rgb[i * 3 + 0] = bgrx[i * 4 + 2];
+        rgb[i * 3 + 1] = bgrx[i * 4 + 1];
+        rgb[i * 3 + 2] = bgrx[i * 4 + 0];
+    }
+    const std::vector<std::uint8_t> png =
+        EncodePng(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), rgb);
+    std::unique_ptr<FILE, FileCloser> file(_wfopen(path.c_str(), L"wb"));
+    if (!file) {
+        *error = "cannot open the output file";
+        return false;
+    }
+    if (std::fwrite(png.data(), 1, png.size(), file.get()) != png.size()) {
+        *error = "cannot write the output file";
+        return false;
+    }
+    return true;
 }
 
-}  // namespace fwdriver
+} // namespace fwdriver

@@ -10,4 +10,4 @@ namespace fwdriver {
 // Copies `area` (screen coordinates) of the screen into a PNG at `path`.
 bool CaptureToPng(const RECT& area, const std::wstring& path, std::string* error);
 
-}  // namespace fwdriver
+} // namespace fwdriver

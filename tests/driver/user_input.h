@@ -12,4 +12,4 @@ bool ClickAt(POINT screen);
 bool DragMouse(POINT from, POINT to);
 bool PressKey(WORD virtual_key);
 
-}  // namespace fwdriver
+} // namespace fwdriver

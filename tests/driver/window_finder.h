@@ -14,6 +14,8 @@ std::wstring FromUtf8(const std::string& text);
 // Text through WM_GETTEXT with a timeout, so that a hung target cannot hang us.
 std::wstring WindowText(HWND hwnd);
 std::wstring ClassName(HWND hwnd);
+// Caption of a top-level window, never blocking on its owner.
+std::wstring Caption(HWND hwnd);
 
 // Top-level windows of other processes, in z-order.
 std::vector<HWND> OtherTopLevelWindows();
@@ -28,4 +30,4 @@ HWND FindControl(int id, bool visible_only);
 // A visible message box: a "#32770" window holding the 0xFFFF text static.
 HWND FindMessageBox();
 
-}  // namespace fwdriver
+} // namespace fwdriver

@@ -1,0 +1,109 @@
+#!/usr/bin/env python3
+"""Tests of the sandbox: namespaces appear and go (also on errors), two
+namespaces linked by veth carry a broadcast, and wine-test passes a
+program's output and exit code through, ends crashes and hangs, and runs it
+with nothing but loopback."""
+
+import argparse
+import os
+import subprocess
+import sys
+import unittest
+
+here = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, here)
+import sandbox  # noqa: E402
+
+WINE_TEST = os.path.join(here, "wine-test")
+PROBE = None
+
+RECEIVER = r"""
+import socket, sys
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.bind(("", 916))
+s.settimeout(10)
+print("ready", flush=True)
+data, peer = s.recvfrom(100)
+print(data.decode(), peer[0], flush=True)
+"""
+SENDER = r"""
+import socket
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.setsockopt(socket.SOL_SOCKET, socket.SO_BROADCAST, 1)
+s.sendto(b"hello router", ("255.255.255.255", 916))
+"""
+
+
+def namespaces():
+    out = subprocess.run(["ip", "netns", "list"], capture_output=True, text=True, timeout=10)
+    return {line.split()[0] for line in out.stdout.splitlines() if line.split()}
+
+
+def wine_test(*args, timeout=120, env=None):
+    return subprocess.run([WINE_TEST, PROBE, *args], capture_output=True, text=True,
+                          timeout=timeout, env=env)
+
+
+class NetNsTest(unittest.TestCase):
+    def test_namespace_exists_only_inside_the_block(self):
+        with sandbox.NetNs("sbt") as ns:
+            self.assertIn(ns.name, namespaces())
+            ns.check_inside()
+        self.assertNotIn(ns.name, namespaces())
+
+    def test_namespace_is_removed_when_the_block_fails(self):
+        with self.assertRaises(ZeroDivisionError):
+            with sandbox.NetNs("sbt") as ns:
+                name = ns.name
+                1 / 0
+        self.assertNotIn(name, namespaces())
+
+    def test_broadcast_crosses_a_veth_pair_to_the_peer_namespace(self):
+        with sandbox.NetNs("sbt-pc") as pc, sandbox.NetNs("sbt-router") as router:
+            dev, _ = pc.add_veth_peer(router, "192.168.1.10/24", "192.168.1.1/24")
+            pc.add_route("default", dev)
+            receiver = subprocess.Popen(router.exec_argv([sys.executable, "-c", RECEIVER]),
+                                        stdout=subprocess.PIPE, text=True)
+            try:
+                self.assertEqual(receiver.stdout.readline().strip(), "ready")
+                subprocess.run(pc.exec_argv([sys.executable, "-c", SENDER]), check=True,
+                               timeout=10)
+                out, _ = receiver.communicate(timeout=15)
+            finally:
+                sandbox.stop_process(receiver)
+            self.assertEqual(out.strip(), "hello router 192.168.1.10")
+
+
+class WineTestTest(unittest.TestCase):
+    def test_output_exit_code_folder_and_network_of_the_program(self):
+        res = wine_test("report", "7")
+        self.assertEqual(res.returncode, 7, res.stderr)
+        folder = os.path.dirname(os.path.abspath(PROBE))
+        self.assertIn("cwd: Z:" + folder.replace("/", "\\"), res.stdout)
+        self.assertIn("addresses: 127.0.0.1\n", res.stdout)
+        self.assertIn("probe stderr", res.stderr)
+
+    def test_a_crash_ends_with_a_non_zero_code(self):
+        res = wine_test("crash", timeout=60)
+        self.assertNotEqual(res.returncode, 0)
+
+    def test_a_hang_is_stopped_at_the_overall_timeout(self):
+        env = dict(os.environ, FWU_WINE_TEST_TIMEOUT="5")
+        res = wine_test("hang", timeout=60, env=env)
+        self.assertEqual(res.returncode, 124)
+        self.assertIn("still running", res.stderr)
+
+    def test_nothing_is_left_behind(self):
+        before = namespaces()
+        wine_test("report", "0")
+        self.assertEqual(namespaces() - before, set())
+        sessions = os.path.join(sandbox.find_build_dir(PROBE), "wine", "sessions")
+        self.assertFalse([n for n in os.listdir(sessions) if n.startswith("sandbox_probe-")])
+
+
+if __name__ == "__main__":
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--probe", required=True)
+    args, rest = parser.parse_known_args()
+    PROBE = os.path.abspath(args.probe)
+    unittest.main(argv=[sys.argv[0], "-v", *rest])
