@@ -1,0 +1,212 @@
+// The main window: its shape, its caption, the ways the wizard ends, and the
+// frame changes by the position of the current page, in the shipped skin.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "app/firmware_updater_app.h"
+#include "app/wizard_main_dialog.h"
+#include "app/wizard_messages.h"
+
+namespace {
+
+FirmwareUpdaterApp g_app;
+
+void PumpMessages() {
+    MSG message;
+    while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&message);
+        ::DispatchMessageA(&message);
+    }
+}
+
+class VetoPage : public WizardPage {
+public:
+    explicit VetoPage(UINT templateId) : WizardPage(templateId) {}
+    BOOL OnQueryCancel() override {
+        ++cancelQueries;
+        return FALSE;
+    }
+    int cancelQueries = 0;
+};
+
+// The real page templates in list order, each with a page that refuses to
+// let the wizard be cancelled.
+constexpr UINT kTemplates[] = {IDD_LANGUAGE, IDD_WELCOME, IDD_LOGIN, IDD_VERIFY,
+                               IDD_UPLOAD,   IDD_LANGUAGE_PACK, IDD_FINISH};
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_app.m_skin.m_moduleDir = FWU_DIST_DIR;
+        g_app.m_skin.m_iniPath = CString(FWU_DIST_DIR) + "English.ini";
+        g_app.m_skin.LoadCommonSection();
+        for (UINT id : kTemplates) {
+            pages.push_back(std::make_unique<VetoPage>(id));
+            main.AddPage(pages.back().get(), static_cast<int>(id));
+        }
+        g_app.m_pMainWnd = &main;
+    }
+    void TearDown() override { g_app.m_pMainWnd = nullptr; }
+
+    // Runs the wizard modally; each step runs on its own timer tick.
+    INT_PTR RunModal(std::vector<std::function<void()>> steps) {
+        script = std::move(steps);
+        next = 0;
+        current = this;
+        const UINT_PTR timer = ::SetTimer(nullptr, 0, 150, &Tick);
+        const INT_PTR result = main.DoModal();
+        ::KillTimer(nullptr, timer);
+        current = nullptr;
+        return result;
+    }
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+        if (current && current->next < current->script.size())
+            current->script[current->next++]();
+    }
+    void Click(int id) {
+        main.PostMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(main.GetDlgItem(id)));
+    }
+    bool Visible(int id) { return ::IsWindowVisible(main.GetDlgItem(id)) != FALSE; }
+    CString Text(int id) {
+        char text[64] = {};
+        ::GetWindowTextA(main.GetDlgItem(id), text, sizeof text);
+        return text;
+    }
+
+    static MainWindowTest* current;
+    std::vector<std::function<void()>> script;
+    size_t next = 0;
+    std::vector<std::unique_ptr<VetoPage>> pages;
+    WizardMainDialog main;
+};
+MainWindowTest* MainWindowTest::current = nullptr;
+
+TEST_F(MainWindowTest, TheExitButtonEndsTheWizardWithoutAskingThePages) {
+    const INT_PTR result = RunModal({[&] { Click(IDC_MAIN_EXIT); }, [&] { main.EndDialog(-5); }});
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(pages[0]->cancelQueries, 0);
+}
+
+TEST_F(MainWindowTest, NavigateTwoClosesAtOnceAndOtherValuesAreIgnored) {
+    int indexAfterNext = -1, indexAfterOdd = -1;
+    const INT_PTR result = RunModal({
+        [&] { main.PostMessage(WM_WIZARD_NAVIGATE, NAVIGATE_NEXT, 0); },
+        [&] {
+            indexAfterNext = main.GetCurrentPageIndex();
+            main.PostMessage(WM_WIZARD_NAVIGATE, 7, 0);
+        },
+        [&] {
+            indexAfterOdd = main.GetCurrentPageIndex();
+            main.PostMessage(WM_WIZARD_NAVIGATE, NAVIGATE_CLOSE, 0);
+        },
+        [&] { main.EndDialog(-5); },
+    });
+    EXPECT_EQ(indexAfterNext, 1);
+    EXPECT_EQ(indexAfterOdd, 1);
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(pages[0]->cancelQueries, 0);
+}
+
+TEST_F(MainWindowTest, EscapeIsVetoedWhereExitIsNot) {
+    bool openAfterEscape = false;
+    const INT_PTR result = RunModal({
+        [&] { main.OnNext(); main.OnNext(); }, // the login page shows the frame buttons
+        [&] {
+            HWND exit = main.GetDlgItem(IDC_MAIN_EXIT);
+            ::PostMessageA(exit, WM_KEYDOWN, VK_ESCAPE, 1);
+        },
+        [&] {
+            openAfterEscape = ::IsWindowVisible(main.m_hWnd) != FALSE;
+            Click(IDC_MAIN_EXIT);
+        },
+        [&] { main.EndDialog(-5); },
+    });
+    EXPECT_TRUE(openAfterEscape);
+    EXPECT_GE(pages[0]->cancelQueries, 1);
+    EXPECT_EQ(result, IDOK);
+}
+
+TEST_F(MainWindowTest, CaptionAndRoundedCornersAtEverySize) {
+    struct Shape {
+        bool isRegion;
+        RECT box;
+        bool corner, topMiddle, farCorner;
+    };
+    auto measure = [&] {
+        Shape shape{};
+        HRGN region = ::CreateRectRgn(0, 0, 0, 0);
+        shape.isRegion = ::GetWindowRgn(main.m_hWnd, region) != ERROR;
+        ::GetRgnBox(region, &shape.box);
+        shape.corner = ::PtInRegion(region, 0, 0) != FALSE;
+        shape.topMiddle = ::PtInRegion(region, shape.box.right / 2, 0) != FALSE;
+        shape.farCorner = ::PtInRegion(region, shape.box.right - 1, shape.box.bottom - 1) != FALSE;
+        ::DeleteObject(region);
+        return shape;
+    };
+    Shape first{}, resized{};
+    RECT window{};
+    CString caption;
+    RunModal({
+        [&] {
+            main.GetWindowRect(&window);
+            caption = main.GetWindowText();
+            first = measure();
+            main.SetWindowPos(nullptr, 0, 0, 300, 200, SWP_NOMOVE | SWP_NOZORDER);
+        },
+        [&] {
+            resized = measure();
+            main.EndDialog(IDOK);
+        },
+    });
+    EXPECT_EQ(caption, "Firmware Upgrade Utility");
+    ASSERT_TRUE(first.isRegion);
+    // A round-rectangle region leaves out its last column and row.
+    EXPECT_NEAR(first.box.right, window.right - window.left, 1);
+    EXPECT_NEAR(first.box.bottom, window.bottom - window.top, 1);
+    EXPECT_FALSE(first.corner);
+    EXPECT_TRUE(first.topMiddle);
+    EXPECT_FALSE(first.farCorner);
+    ASSERT_TRUE(resized.isRegion);
+    EXPECT_NEAR(resized.box.right, 300, 1);
+    EXPECT_NEAR(resized.box.bottom, 200, 1);
+    EXPECT_FALSE(resized.corner);
+    EXPECT_FALSE(resized.farCorner);
+}
+
+TEST_F(MainWindowTest, TheFrameFollowsThePagePosition) {
+    struct Seen {
+        bool buttons, label1;
+        CString next;
+    };
+    auto look = [&] {
+        return Seen{Visible(IDC_MAIN_NEXT) && Visible(IDC_MAIN_BACK) && Visible(IDC_MAIN_EXIT),
+                    Visible(IDC_MAIN_LABEL1), Text(IDC_MAIN_NEXT)};
+    };
+    Seen language{}, login{}, verify{}, backAtLogin{}, upload{}, finish{}, backAtWelcome{};
+    RunModal({
+        [&] { language = look(); },
+        [&] { main.OnNext(); main.OnNext(); login = look(); },
+        [&] { main.OnNext(); verify = look(); },
+        [&] { main.OnBack(); backAtLogin = look(); },
+        [&] { main.OnBack(); backAtWelcome = look(); },
+        [&] { main.OnNext(); main.OnNext(); main.OnNext(); upload = look(); },
+        [&] { main.OnNext(); main.OnNext(); finish = look(); },
+        [&] { main.EndDialog(IDOK); },
+    });
+    EXPECT_FALSE(language.buttons);
+    EXPECT_TRUE(login.buttons);
+    EXPECT_FALSE(login.label1);
+    EXPECT_EQ(verify.next, "Upgrade") << "the Next button wears its Upgrade look";
+    EXPECT_EQ(backAtLogin.next, "Next");
+    EXPECT_FALSE(backAtWelcome.buttons);
+    EXPECT_TRUE(backAtWelcome.label1);
+    EXPECT_FALSE(upload.buttons);
+    EXPECT_FALSE(finish.buttons);
+    EXPECT_TRUE(finish.label1);
+}
+
+} // namespace

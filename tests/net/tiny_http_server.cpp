@@ -1,0 +1,116 @@
+#include "tests/net/tiny_http_server.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+constexpr int kWaitMs = 15000;
+
+bool Readable(SOCKET socket, int timeoutMs) {
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(socket, &set);
+    timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+    return ::select(0, &set, nullptr, nullptr, &limit) == 1;
+}
+
+// Appends what arrives until want bytes are there; false when the peer
+// closed or went quiet first.
+bool ReceiveUntil(SOCKET socket, std::string& into, size_t want) {
+    char buffer[16384];
+    while (into.size() < want) {
+        if (!Readable(socket, kWaitMs))
+            return false;
+        const int got = ::recv(socket, buffer, sizeof buffer, 0);
+        if (got <= 0)
+            return false;
+        into.append(buffer, static_cast<size_t>(got));
+    }
+    return true;
+}
+
+size_t ContentLength(const std::string& head) {
+    const std::string key = "\r\nContent-Length: ";
+    const size_t at = head.find(key);
+    return at == std::string::npos ? 0 : std::strtoul(head.c_str() + at + key.size(), nullptr, 10);
+}
+
+} // namespace
+
+TinyHttpServer::TinyHttpServer(ServerPlan plan) : m_plan(plan) {
+    WSADATA data;
+    ::WSAStartup(MAKEWORD(2, 2), &data);
+    m_listener = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    BOOL reuse = TRUE;
+    ::setsockopt(m_listener, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse),
+                 sizeof reuse);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = ::htons(80);
+    address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+    if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(m_listener, 4) != 0) {
+        ::closesocket(m_listener);
+        m_listener = INVALID_SOCKET;
+        return;
+    }
+    m_thread = std::thread([this] { Serve(); });
+}
+
+TinyHttpServer::~TinyHttpServer() {
+    if (m_thread.joinable())
+        m_thread.join();
+    if (m_listener != INVALID_SOCKET)
+        ::closesocket(m_listener);
+    ::WSACleanup();
+}
+
+ServerRecord TinyHttpServer::Finish() {
+    if (m_thread.joinable())
+        m_thread.join();
+    return m_record;
+}
+
+void TinyHttpServer::Serve() {
+    if (!Readable(m_listener, m_plan.acceptWaitMs))
+        return;
+    SOCKET connection = ::accept(m_listener, nullptr, nullptr);
+    if (connection == INVALID_SOCKET)
+        return;
+    m_record.connected = true;
+    ServeConnection(connection);
+    ::closesocket(connection);
+}
+
+void TinyHttpServer::ServeConnection(SOCKET connection) {
+    std::string data;
+    size_t headEnd = std::string::npos;
+    while ((headEnd = data.find("\r\n\r\n")) == std::string::npos)
+        if (!ReceiveUntil(connection, data, data.size() + 1))
+            return;
+    m_record.head = data.substr(0, headEnd + 4);
+    std::string body = data.substr(headEnd + 4);
+    const size_t length = ContentLength(m_record.head);
+    const size_t wanted = m_plan.closeMidBody ? length / 2 : length;
+    ReceiveUntil(connection, body, wanted);
+    m_record.body = body;
+    if (m_plan.closeMidBody || m_plan.closeWithoutAnswer)
+        return;
+    if (m_plan.silent) {
+        // Until the client gives up.
+        std::string ignored;
+        ReceiveUntil(connection, ignored, SIZE_MAX);
+        return;
+    }
+    char answer[256];
+    const char page[] = "<html><body>ok</body></html>";
+    const int size = std::snprintf(answer, sizeof answer,
+                                   "HTTP/1.1 %d Answer\r\nContent-Type: text/html\r\n"
+                                   "Content-Length: %u\r\nConnection: close\r\n\r\n%s",
+                                   m_plan.status, static_cast<unsigned>(sizeof page - 1), page);
+    ::send(connection, answer, size, 0);
+    ::shutdown(connection, SD_SEND);
+    std::string rest;
+    ReceiveUntil(connection, rest, SIZE_MAX); // let the client read to the end
+}

@@ -1,0 +1,271 @@
+// The firmware upload worker against a tiny HTTP server on this sandbox's
+// own loopback, and the upload page's handling of the worker's reports.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdio>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "framework/afx.h"
+#include "net/base64.h"
+#include "net/firmware_upload_worker.h"
+#include "net/upload_form_body.h"
+#include "net/upload_request.h"
+#include "pages/shared_values.h"
+#include "pages/upload_status.h"
+#include "tests/net/tiny_http_server.h"
+
+namespace {
+
+struct WorkerReports {
+    std::vector<WPARAM> progress;
+    bool ended = false;
+    LPARAM final = -1;
+    int finals = 0;
+    size_t ProgressSum() const {
+        return std::accumulate(progress.begin(), progress.end(), size_t{0});
+    }
+};
+
+std::string WriteImage(const char* name, size_t size) {
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 131 + 7) & 0xFF);
+    FILE* file = std::fopen(name, "wb");
+    if (file != nullptr) {
+        std::fwrite(bytes.data(), 1, bytes.size(), file);
+        std::fclose(file);
+    }
+    return bytes;
+}
+
+// Runs one upload to 127.0.0.1 and collects every report until the final
+// one (and a little after it, to catch a second final report).
+WorkerReports RunWorker(const char* path, const char* host = "127.0.0.1",
+                        const char* user = "admin", const char* password = "secret") {
+    AdminUserName = user;
+    EXPECT_TRUE(FillUploadRequest(&TheUploadRequest, path, host, password));
+    HWND sink =
+        ::CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    UploadStatusWindow = sink;
+    WorkerReports reports;
+    auto thread = AfxBeginThread(&FirmwareUploadWorker, &TheUploadRequest, THREAD_PRIORITY_NORMAL,
+                                 kUploadWorkerStackSize);
+    EXPECT_TRUE(thread != nullptr);
+    const ULONGLONG deadline = ::GetTickCount64() + 60000;
+    ULONGLONG quietUntil = 0;
+    while (::GetTickCount64() < deadline && (!reports.ended || ::GetTickCount64() < quietUntil)) {
+        MSG message;
+        if (!::PeekMessageA(&message, sink, 0, 0, PM_REMOVE)) {
+            ::Sleep(2);
+            continue;
+        }
+        if (message.message != WM_UPLOAD_STATUS)
+            continue;
+        if (message.wParam != 0) {
+            EXPECT_EQ(message.lParam, 0);
+            EXPECT_FALSE(reports.ended) << "progress after the final report";
+            reports.progress.push_back(message.wParam);
+        } else {
+            ++reports.finals;
+            reports.ended = true;
+            reports.final = message.lParam;
+            quietUntil = ::GetTickCount64() + 200;
+        }
+    }
+    if (thread)
+        ::WaitForSingleObject(thread->m_hThread, 10000);
+    ::DestroyWindow(sink);
+    EXPECT_EQ(reports.finals, 1);
+    return reports;
+}
+
+std::string Header(const std::string& head, const std::string& name) {
+    const std::string key = "\r\n" + name + ": ";
+    const size_t at = head.find(key);
+    if (at == std::string::npos)
+        return "";
+    const size_t from = at + key.size();
+    return head.substr(from, head.find("\r\n", from) - from);
+}
+
+TEST(UploadWorker, PostsTheFormByteForByteInChunksAndReportsEveryByte) {
+    // 304 + 15 + 2602 = 2921 bytes: writes of 1460, 1460 and 1.
+    const char path[] = "fw_upload_a.bin";
+    const std::string image = WriteImage(path, 2602);
+    TinyHttpServer server({});
+    ASSERT_TRUE(server.Listening());
+    const WorkerReports reports = RunWorker(path);
+    const ServerRecord record = server.Finish();
+
+    EXPECT_EQ(reports.final, kUploadFinished);
+    const std::vector<uint8_t> expected =
+        BuildUploadFormBody(path, reinterpret_cast<const uint8_t*>(image.data()), image.size());
+    ASSERT_EQ(expected.size(), 2921u);
+    EXPECT_EQ(record.body, std::string(expected.begin(), expected.end()));
+    EXPECT_EQ(record.head.rfind("POST /upgrade_flash.cgi HTTP/1.1\r\n", 0), 0u) << record.head;
+    EXPECT_EQ(Header(record.head, "Content-Length"), "2921");
+    EXPECT_EQ(Header(record.head, "User-Agent"), "CorvaneUpload");
+    EXPECT_EQ(Header(record.head, "Referer"),
+              "http://127.0.0.1/setup.cgi?next_file=FirmwareUpgrade.htm");
+    EXPECT_EQ(Header(record.head, "Authorization"), "Basic YWRtaW46c2VjcmV0");
+    const size_t type = record.head.find("\r\nContent-Type: multipart/form-data; boundary=");
+    const size_t length = record.head.find("\r\nContent-Length: ");
+    const size_t referer = record.head.find("\r\nReferer: ");
+    const size_t auth = record.head.find("\r\nAuthorization: ");
+    EXPECT_TRUE(type < length && length < referer && referer < auth) << record.head;
+
+    // The body's reports are the writes themselves, after the head's.
+    ASSERT_GE(reports.progress.size(), 3u);
+    const std::vector<WPARAM> tail(reports.progress.end() - 3, reports.progress.end());
+    EXPECT_EQ(tail, (std::vector<WPARAM>{1460, 1460, 1}));
+    EXPECT_EQ(reports.ProgressSum(), record.head.size() + record.body.size());
+}
+
+TEST(UploadWorker, AnEmptyImageStillSendsTheWholeForm) {
+    const char path[] = "fw_upload_empty.bin";
+    WriteImage(path, 0);
+    TinyHttpServer server({});
+    const WorkerReports reports = RunWorker(path);
+    const ServerRecord record = server.Finish();
+    EXPECT_EQ(reports.final, kUploadFinished);
+    EXPECT_EQ(record.body.size(), 304u + sizeof path - 1);
+    EXPECT_EQ(Header(record.head, "Content-Length"), std::to_string(304 + sizeof path - 1));
+    EXPECT_EQ(record.body.back(), '\0');
+}
+
+struct AnswerCase {
+    const char* name;
+    ServerPlan plan;
+    LPARAM final;
+};
+
+class UploadWorkerAnswers : public ::testing::TestWithParam<AnswerCase> {};
+
+TEST_P(UploadWorkerAnswers, EndAsTheRouterDecides) {
+    const char path[] = "fw_upload_b.bin";
+    WriteImage(path, 200000);
+    UploadReceiveTimeoutMs = 1500;
+    TinyHttpServer server(GetParam().plan);
+    const WorkerReports reports = RunWorker(path);
+    server.Finish();
+    UploadReceiveTimeoutMs = 30000;
+    EXPECT_EQ(reports.final, GetParam().final) << GetParam().name;
+}
+
+AnswerCase Case(const char* name, int status, LPARAM final) {
+    ServerPlan plan;
+    plan.status = status;
+    return {name, plan, final};
+}
+
+const AnswerCase kAnswerCases[] = {
+    Case("accepted", 200, kUploadFinished),
+    Case("redirected", 302, kUploadFinished),
+    Case("unauthorised", 401, kUploadFailed),
+    Case("server error", 500, kUploadFailed),
+    {"closed after the body without an answer", {200, false, true, false}, kUploadFinished},
+    {"silent after the body", {200, false, false, true}, kUploadFinished},
+    {"closed in the middle of the body", {200, true, false, false}, kUploadFailed},
+};
+
+std::string CaseName(const ::testing::TestParamInfo<AnswerCase>& info) {
+    std::string name;
+    for (const char* c = info.param.name; *c; ++c)
+        if (std::isalnum(static_cast<unsigned char>(*c)))
+            name += *c;
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Router, UploadWorkerAnswers, ::testing::ValuesIn(kAnswerCases), CaseName);
+
+// The worker ends within a second here; the server need not wait longer.
+ServerPlan ExpectNoClient() {
+    ServerPlan plan;
+    plan.acceptWaitMs = 2000;
+    return plan;
+}
+
+TEST(UploadWorker, FailsBeforeSendingWhenTheImageIsMissing) {
+    TinyHttpServer server(ExpectNoClient());
+    const WorkerReports reports = RunWorker("fw_upload_missing.bin");
+    EXPECT_EQ(reports.final, kUploadFailed);
+    EXPECT_FALSE(server.Finish().connected);
+}
+
+TEST(UploadWorker, RefusesACredentialTooLongForItsHeaderLine) {
+    const char path[] = "fw_upload_c.bin";
+    WriteImage(path, 10);
+    TinyHttpServer server(ExpectNoClient());
+    const std::string user(40, 'u');
+    const std::string password(38, 'p'); // 79 characters with the colon
+    const WorkerReports reports = RunWorker(path, "127.0.0.1", user.c_str(), password.c_str());
+    EXPECT_EQ(reports.final, kUploadFailed);
+    EXPECT_FALSE(server.Finish().connected);
+}
+
+TEST(UploadWorker, ReportsNoConnectionWhenTheConnectionCannotBeSetUp) {
+    const char path[] = "fw_upload_d.bin";
+    WriteImage(path, 10);
+    const WorkerReports reports = RunWorker(path, "");
+    EXPECT_EQ(reports.final, kUploadNoConnection);
+}
+
+TEST(UploadRequestBlock, RefusesTextsThatDoNotFit) {
+    UploadRequest request;
+    const std::string path259(259, 'p');
+    const std::string path260(260, 'p');
+    EXPECT_TRUE(FillUploadRequest(&request, path259.c_str(), "192.168.1.1", "pw"));
+    EXPECT_EQ(std::string(request.path), path259);
+    EXPECT_STREQ(request.object, "/upgrade_flash.cgi");
+    EXPECT_FALSE(FillUploadRequest(&request, path260.c_str(), "192.168.1.1", "pw"));
+    EXPECT_STREQ(request.path, "");
+    EXPECT_FALSE(
+        FillUploadRequest(&request, "fw.bin", "192.168.1.1", std::string(128, 'x').c_str()));
+}
+
+struct StatusCase {
+    const char* name;
+    uint64_t fileSize;
+    std::vector<uint64_t> reports;
+    int position;
+};
+
+TEST(UploadPageStatus, MovesTheBarByWholePercentsOfTheFile) {
+    const StatusCase cases[] = {
+        {"half of 2,000,000", 2000000, {600000, 400000}, 50},
+        {"all of 2,000,000", 2000000, {1000000, 1000000}, 100},
+        {"past the end stays full", 2000000, {2000000, 5000}, 100},
+        {"1 of 300 truncates", 300, {1}, 0},
+        {"3 of 300", 300, {1, 2}, 1},
+        {"beyond 32-bit products", 100000000, {50000000}, 50},
+        {"empty image", 0, {400}, 100},
+    };
+    for (const StatusCase& c : cases) {
+        UploadProgress progress;
+        progress.fileSize = c.fileSize;
+        UploadStatusStep step;
+        for (uint64_t n : c.reports)
+            step = HandleUploadStatus(progress, n, 0);
+        EXPECT_EQ(step.position, c.position) << c.name;
+        EXPECT_EQ(step.action, UploadStatusStep::kNone) << c.name;
+    }
+}
+
+TEST(UploadPageStatus, FinalReportsFillTheBarOrNameTheMessage) {
+    UploadProgress progress;
+    progress.fileSize = 100;
+    EXPECT_EQ(HandleUploadStatus(progress, 99, 0).position, 99);
+    const UploadStatusStep done = HandleUploadStatus(progress, 0, 0);
+    EXPECT_EQ(done.position, 100);
+    EXPECT_EQ(done.action, UploadStatusStep::kNextPage);
+    EXPECT_EQ(HandleUploadStatus(progress, 0, 1).action, UploadStatusStep::kShowRetry);
+    EXPECT_EQ(HandleUploadStatus(progress, 0, 2).action, UploadStatusStep::kShowConnection);
+    const UploadStatusStep other = HandleUploadStatus(progress, 0, 7);
+    EXPECT_EQ(other.action, UploadStatusStep::kNone);
+    EXPECT_EQ(other.position, -1);
+}
+
+} // namespace
