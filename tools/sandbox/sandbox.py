@@ -5,6 +5,16 @@ Everything that may send packets runs inside a private network namespace
 A `WineSession` gives one test its own Wine prefix, X server and wineserver,
 all started inside such a namespace.
 
+    with NetNs("e2e-pc") as pc, NetNs("e2e-router") as router:
+        dev, _ = pc.add_veth_peer(router, "192.168.1.10/24", "192.168.1.1/24")
+        pc.add_route("default", dev)      # 255.255.255.255 needs a route
+        sim = subprocess.Popen(router.exec_argv(["python3", "router_sim.py"]))
+        with WineSession(build_dir, pc, "e2e") as session:
+            app = session.popen([exe])     # wine exe, inside pc's namespace
+            ...
+            session.screenshot("screen.png")
+
+Set FWU_KEEP=1 to keep a session's prefix copy for a look afterwards.
 Python 3 standard library only. Every wait is bounded by a timeout.
 """
 
