@@ -1,0 +1,253 @@
+#include <cstdarg>
+
+#include "controls/hover_button.h"
+#include "controls/skinned_bitmap.h"
+#include "controls/skinned_label.h"
+#include "framework/afx_app.h"
+#include "skin/skin_entries.h"
+#include "skin/skin_settings.h"
+#include "skin/skin_values.h"
+
+namespace {
+
+void ShowMessageBox(const char* message) {
+    AfxMessageBox(message, MB_OK, 0);
+}
+
+SkinReporter g_reporter = &ShowMessageBox;
+
+CString Formatted(const char* format, ...) {
+    CString text;
+    va_list args;
+    va_start(args, format);
+    text.FormatV(format, args);
+    va_end(args);
+    return text;
+}
+
+// Reads the entry's key "<entry>.<name>"; FALSE when it is not given.
+class EntryReader {
+public:
+    EntryReader(const SkinSettings& skin, const CString& section, const CString& entry)
+        : m_skin(skin), m_section(section), m_entry(entry) {}
+
+    CString KeyName(const char* name) const {
+        return Formatted((CString("%s.") + name).GetString(), m_entry.GetString());
+    }
+    BOOL Read(const char* name, CString& value) const {
+        return m_skin.ReadValue(m_section, KeyName(name), value);
+    }
+
+    // The kind check: Type must be exactly the kind's word, case and all.
+    BOOL CheckKind(const char* kind, CString* problem) const {
+        CString value;
+        Read("Type", value);
+        if (value == kind)
+            return TRUE;
+        *problem = Formatted(
+            "Load user interface setting failure, type not match,[SectionName]=%s,[KeyName]=%s",
+            m_section.GetString(), KeyName("Type").GetString());
+        return FALSE;
+    }
+
+    // The picture or strip beside the executable.
+    BOOL ReadFilePath(CString* path, CString* problem) const {
+        CString value;
+        if (!Read("FilePath", value)) {
+            *problem =
+                Formatted("Load user interface setting failure,[SectionName]=%s,[KeyName]=%s",
+                          m_section.GetString(), KeyName("FilePath").GetString());
+            return FALSE;
+        }
+        *path = Formatted("%s%s", m_skin.m_moduleDir.GetString(), value.GetString());
+        return TRUE;
+    }
+
+    void ReadPair(const char* name, int* first, int* second) const {
+        CString value;
+        PairValue pair;
+        if (Read(name, value))
+            pair = ParsePair(value.str());
+        *first = pair.a;
+        *second = pair.b;
+    }
+
+    COLORREF ReadColour(const char* name, COLORREF common) const {
+        CString value;
+        return Read(name, value) ? static_cast<COLORREF>(ParseColour(value.str())) : common;
+    }
+
+    CString ReadText(const char* name, const CString& common) const {
+        CString value;
+        return Read(name, value) ? value : common;
+    }
+
+    int ReadNumber(const char* name, int common) const {
+        CString value;
+        return Read(name, value) ? static_cast<int>(AtolLike(value.str())) : common;
+    }
+
+    FontSizeValue ReadFontSize() const {
+        CString value;
+        const BOOL given = Read("FontSize", value);
+        return ParseFontSize(value.str(), given != FALSE, m_skin.m_fontSize);
+    }
+
+private:
+    const SkinSettings& m_skin;
+    const CString& m_section;
+    const CString& m_entry;
+};
+
+// Moving comes before resizing; -1 in either field leaves that step out.
+void MoveAndResize(CWnd* control, int x, int y, int width, int height) {
+    if (x != -1 && y != -1)
+        control->SetWindowPos(nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    if (width != -1 && height != -1)
+        control->SetWindowPos(nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
+}
+
+template <class Control> void ApplyFontSize(Control* control, int points, int width, int height) {
+    if (points != -1)
+        control->SetFontPointSize(points);
+    else
+        control->SetFontExtent(width, height);
+}
+
+BOOL Report(const CString& message) {
+    g_reporter(message);
+    return FALSE;
+}
+
+} // namespace
+
+SkinReporter SetSkinReporter(SkinReporter reporter) {
+    SkinReporter previous = g_reporter;
+    g_reporter = reporter ? reporter : &ShowMessageBox;
+    return previous;
+}
+
+BOOL GatherBitmapEntry(const SkinSettings& skin, const CString& section, const CString& entry,
+                       BitmapEntry* out, CString* problem) {
+    const EntryReader reader(skin, section, entry);
+    BitmapEntry gathered;
+    if (!reader.CheckKind("Bitmap", problem) || !reader.ReadFilePath(&gathered.filePath, problem))
+        return FALSE;
+    reader.ReadPair("Position", &gathered.x, &gathered.y);
+    reader.ReadPair("Size", &gathered.width, &gathered.height);
+    *out = gathered;
+    return TRUE;
+}
+
+BOOL GatherStaticEntry(const SkinSettings& skin, const CString& section, const CString& entry,
+                       StaticEntry* out, CString* problem) {
+    const EntryReader reader(skin, section, entry);
+    if (!reader.CheckKind("Static", problem))
+        return FALSE;
+    StaticEntry gathered;
+    reader.ReadPair("Position", &gathered.x, &gathered.y);
+    reader.ReadPair("Size", &gathered.width, &gathered.height);
+    gathered.textColor = reader.ReadColour("TextColor", skin.m_textColor);
+    // Exactly as read: a label keeps backslash sequences as they are.
+    gathered.text = reader.ReadText("TextString", CString());
+    gathered.fontName = reader.ReadText("FontName", skin.m_fontName);
+    const FontSizeValue size = reader.ReadFontSize();
+    gathered.fontPointSize = size.points;
+    gathered.fontWidth = size.width;
+    gathered.fontHeight = size.height;
+    gathered.fontWeight = reader.ReadNumber("FontWeight", skin.m_fontWeight);
+    CString flag;
+    gathered.transparent = reader.Read("Transparent", flag) ? (ParseFlag(flag.str()) ? TRUE : FALSE)
+                                                            : skin.m_transparent;
+    gathered.bkColor = reader.ReadColour("BkColor", skin.m_bkColor);
+    *out = gathered;
+    return TRUE;
+}
+
+BOOL GatherButtonEntry(const SkinSettings& skin, const CString& section, const CString& entry,
+                       ButtonEntry* out, CString* problem) {
+    const EntryReader reader(skin, section, entry);
+    ButtonEntry gathered;
+    if (!reader.CheckKind("Button", problem) || !reader.ReadFilePath(&gathered.filePath, problem))
+        return FALSE;
+    reader.ReadPair("Position", &gathered.x, &gathered.y);
+    CString text;
+    if (reader.Read("TextString", text))
+        gathered.text = CString(ReplaceButtonEscapes(text.str()));
+    gathered.fontName = reader.ReadText("FontName", skin.m_fontName);
+    const FontSizeValue size = reader.ReadFontSize();
+    gathered.fontPointSize = size.points;
+    gathered.fontWidth = size.width;
+    gathered.fontHeight = size.height;
+    gathered.fontWeight = reader.ReadNumber("FontWeight", skin.m_fontWeight);
+    gathered.activeColor = reader.ReadColour("ActiveColor", skin.m_activeColor);
+    gathered.noActiveColor = reader.ReadColour("NoActiveColor", skin.m_noActiveColor);
+    CString offset;
+    if (reader.Read("ClickOffset", offset)) {
+        const PairValue pair = ParsePair(offset.str());
+        gathered.clickOffsetX = pair.a;
+        gathered.clickOffsetY = pair.b;
+    } else {
+        gathered.clickOffsetX = skin.m_clickOffsetX;
+        gathered.clickOffsetY = skin.m_clickOffsetY;
+    }
+    gathered.toolTip = reader.ReadText("ToolTip", CString());
+    *out = gathered;
+    return TRUE;
+}
+
+BOOL SkinSettings::LoadBitmapEntry(const CString& section, const CString& entry,
+                                   SkinnedBitmap* control) {
+    BitmapEntry gathered;
+    CString problem;
+    if (!GatherBitmapEntry(*this, section, entry, &gathered, &problem))
+        return Report(problem);
+    if (!control->LoadBitmapFile(gathered.filePath))
+        return Report(
+            Formatted("Load bitmap file failure,file name=%s", gathered.filePath.GetString()));
+    MoveAndResize(control, gathered.x, gathered.y, gathered.width, gathered.height);
+    return TRUE;
+}
+
+BOOL SkinSettings::LoadStaticEntry(const CString& section, const CString& entry,
+                                   SkinnedLabel* control) {
+    StaticEntry gathered;
+    CString problem;
+    if (!GatherStaticEntry(*this, section, entry, &gathered, &problem))
+        return Report(problem);
+    control->SetFontWeight(gathered.fontWeight);
+    control->SetFontUnderline(0);
+    control->SetFontItalic(0);
+    ApplyFontSize(control, gathered.fontPointSize, gathered.fontWidth, gathered.fontHeight);
+    control->SetFontName(gathered.fontName, 0);
+    control->SetTransparent(gathered.transparent);
+    control->SetText(gathered.text);
+    control->SetTextColor(gathered.textColor);
+    control->SetBkColor(gathered.bkColor, 0, 0);
+    MoveAndResize(control, gathered.x, gathered.y, gathered.width, gathered.height);
+    return TRUE;
+}
+
+BOOL SkinSettings::LoadButtonEntry(const CString& section, const CString& entry,
+                                   CHoverButtonEx* control) {
+    ButtonEntry gathered;
+    CString problem;
+    if (!GatherButtonEntry(*this, section, entry, &gathered, &problem))
+        return Report(problem);
+    if (!control->LoadButtonBitmap(gathered.filePath))
+        return Report(
+            Formatted("Load bitmap file failure,file name=%s", gathered.filePath.GetString()));
+    control->SetTextColors(gathered.activeColor, gathered.noActiveColor);
+    control->SetClickOffset(gathered.clickOffsetX, gathered.clickOffsetY);
+    control->SetFontWeight(gathered.fontWeight);
+    control->SetFontUnderline(0);
+    control->SetFontItalic(0);
+    ApplyFontSize(control, gathered.fontPointSize, gathered.fontWidth, gathered.fontHeight);
+    control->SetFontName(gathered.fontName, 0);
+    // Activated even when the text is empty.
+    control->SetToolTipText(&gathered.toolTip, TRUE);
+    control->SetWindowText(gathered.text);
+    // A button takes the size of its state image: moved only.
+    MoveAndResize(control, gathered.x, gathered.y, -1, -1);
+    return TRUE;
+}
