@@ -1,0 +1,183 @@
+#include "pages/language_pack_page.h"
+
+#include <cstring>
+#include <new>
+
+#include "app/firmware_updater_app.h"
+#include "app/wizard_messages.h"
+#include "pages/action_popup.h"
+#include "pages/language_pack_answers.h"
+#include "pages/shared_values.h"
+
+unsigned LanguagePackPage::s_initialWaitMs = LanguagePackPage::kInitialWaitMs;
+
+namespace {
+constexpr DWORD kWorkerEndWaitMs = 15000;
+} // namespace
+
+LanguagePackPage::LanguagePackPage()
+    : WizardPage(IDD), m_app(static_cast<FirmwareUpdaterApp*>(AfxGetApp())),
+      m_detectionActions(*this), m_detection(m_detectionActions) {}
+
+LanguagePackPage::~LanguagePackPage() {
+    // The worker reads m_upload until it has set its flags; let it finish.
+    if (m_worker && m_worker->m_hThread)
+        ::WaitForSingleObject(m_worker->m_hThread, kWorkerEndWaitMs);
+}
+
+void LanguagePackPage::DoDataExchange(CDataExchange* dx) {
+    WizardPage::DoDataExchange(dx);
+    DDX_Control(dx, IDC_PACK_DETECT, m_detect);
+    DDX_Control(dx, IDC_PACK_LABEL2, m_label2);
+    DDX_Control(dx, IDC_PACK_LABEL1, m_label1);
+    DDX_Control(dx, IDC_PACK_EXIT, m_exit);
+    DDX_Control(dx, IDC_PACK_UPGRADE, m_upgrade);
+    DDX_Control(dx, IDC_BACKGROUND, m_background);
+}
+
+BOOL LanguagePackPage::OnInitDialog() {
+    WizardPage::OnInitDialog();
+    SkinSettings& skin = m_app->m_skin;
+    skin.LoadBitmapEntry("UpgradeLang", "Background", &m_background);
+    skin.LoadStaticEntry("UpgradeLang", "Label1", &m_label1);
+    skin.LoadStaticEntry("UpgradeLang", "Label2", &m_label2);
+    skin.LoadButtonEntry("UpgradeLang", "Upgrade", &m_upgrade);
+    skin.LoadButtonEntry("UpgradeLang", "Exit", &m_exit);
+    skin.LoadButtonEntry("UpgradeLang", "Detect", &m_detect);
+    m_detect.ShowWindow(SW_SHOW);
+    m_exit.ShowWindow(SW_HIDE);
+    m_label1.ShowWindow(SW_HIDE);
+    m_label2.ShowWindow(SW_SHOW);
+    m_detection.StartDetection(s_initialWaitMs);
+    WaitInPopup(ActionPopup::kFindDevice);
+    ApplyDetectionUpdate();
+    return TRUE;
+}
+
+LRESULT LanguagePackPage::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_TIMER:
+        OnTimer(wParam);
+        return 0;
+    case DISCOVERY_REPLY_MSG: // WM_DISCOVERY_REPLY on this window
+        m_detection.OnDiscoveryReply();
+        return 0;
+    case QUERY_REPLY_MSG: // WM_QUERY_REPLY on this window
+        m_detection.OnQueryReply();
+        return 0;
+    default:
+        return WizardPage::WindowProc(message, wParam, lParam);
+    }
+}
+
+BOOL LanguagePackPage::OnCommand(WPARAM wParam, LPARAM lParam) {
+    if (HIWORD(wParam) == BN_CLICKED) {
+        switch (LOWORD(wParam)) {
+        case IDC_PACK_UPGRADE:
+            OnUpgrade();
+            return TRUE;
+        case IDC_PACK_EXIT:
+            OnExit();
+            return TRUE;
+        case IDC_PACK_DETECT:
+            OnDetect();
+            return TRUE;
+        default:
+            break;
+        }
+    }
+    return WizardPage::OnCommand(wParam, lParam);
+}
+
+void LanguagePackPage::OnTimer(UINT_PTR id) {
+    m_detection.OnTimer(static_cast<unsigned>(id));
+}
+
+void LanguagePackPage::WaitInPopup(int mode) {
+    ActionPopup popup; // clears ActionDone and ActionCloseNow
+    popup.m_mode = mode;
+    popup.DoModal();
+}
+
+void LanguagePackPage::ApplyDetectionUpdate() {
+    if (m_detection.detected) {
+        m_detect.ShowWindow(SW_HIDE);
+        m_exit.ShowWindow(SW_HIDE);
+        m_label1.ShowWindow(SW_SHOW);
+        m_label2.ShowWindow(SW_HIDE);
+    }
+    Invalidate(true);
+}
+
+void LanguagePackPage::OnDetect() {
+    if (m_detection.detected)
+        return;
+    m_detection.StartDetection(kDetectDelayMs);
+    WaitInPopup(ActionPopup::kSetupDevice);
+    ApplyDetectionUpdate();
+}
+
+void LanguagePackPage::OnExit() {
+    NavigateWizard(NAVIGATE_CLOSE);
+}
+
+bool LanguagePackPage::ReadLanguageFile() {
+    CFile file;
+    if (!file.Open(m_upload.path.c_str())) {
+        CString text;
+        text.Format("%s file not found.", m_upload.path.c_str());
+        ShowPageWarning(m_hWnd, text);
+        NavigateWizard(NAVIGATE_CLOSE);
+        return false;
+    }
+    const uint64_t length = file.GetLength();
+    if (length > 0xFFFFFFFFu) { // beyond what one post can carry
+        ShowPageWarning(m_hWnd, kUploadFailedMessage);
+        return false;
+    }
+    m_upload.fileLength = static_cast<uint32_t>(length);
+    m_upload.fileData.reset(new (std::nothrow) uint8_t[m_upload.fileLength + 1]());
+    if (!m_upload.fileData) {
+        ShowPageWarning(m_hWnd, kUploadFailedMessage);
+        return false;
+    }
+    file.Read(m_upload.fileData.get(), m_upload.fileLength);
+    return true;
+}
+
+void LanguagePackPage::OnUpgrade() {
+    if (!m_detection.detected) {
+        AfxMessageBox("please click \"Detect\" to detect the device first!", MB_OK);
+        return;
+    }
+    m_upload.uploadOk = false;
+    m_upload.owner = m_hWnd;
+    m_upload.url = LanguageUploadUrl(m_detection.deviceSummary.deviceAddress);
+    const std::string password = m_detection.UploadPasswordText();
+    // A router without an upload password takes no user name either.
+    m_upload.user = password.empty() ? std::string() : std::string(AdminUserName.GetString());
+    m_upload.password = password;
+    m_upload.path = LanguageFilePath(SelectedLanguage, m_upload.path);
+    if (!ReadLanguageFile())
+        return;
+
+    // A previous worker has ended: it set its flags before the last popup closed.
+    if (m_worker && m_worker->m_hThread)
+        ::WaitForSingleObject(m_worker->m_hThread, kWorkerEndWaitMs);
+    // The popup exists before the worker starts, so that its clearing of the
+    // flags can never wipe out a result the worker has already set.
+    ActionPopup popup;
+    popup.m_mode = ActionPopup::kUpgrade;
+    m_worker = AfxBeginThread(LanguageUploadWorker, &m_upload);
+    if (!m_worker) {
+        m_upload.fileData.reset();
+        ShowPageWarning(m_hWnd, kUploadFailedMessage);
+        m_exit.ShowWindow(SW_SHOW);
+        return;
+    }
+    popup.DoModal();
+    if (m_upload.uploadOk)
+        NavigateWizard(NAVIGATE_NEXT);
+    else
+        m_exit.ShowWindow(SW_SHOW);
+}

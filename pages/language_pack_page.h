@@ -1,0 +1,60 @@
+// LanguagePackPage: after the firmware upload, waits for the router to come
+// back, finds it by broadcast, tells it the chosen language and uploads the
+// matching language pack from a worker thread.
+#pragma once
+#include <memory>
+#include <string>
+
+#include "app/wizard_page.h"
+#include "controls/hover_button.h"
+#include "controls/skinned_bitmap.h"
+#include "controls/skinned_label.h"
+#include "pages/detection_logic.h"
+#include "pages/language_pack_detection.h"
+#include "pages/language_upload_worker.h"
+#include "res/resource.h"
+
+class FirmwareUpdaterApp;
+
+class LanguagePackPage : public WizardPage {
+public:
+    enum { IDD = IDD_LANGUAGE_PACK };
+    // The router restarts after the firmware upload; the first search waits.
+    static constexpr unsigned kInitialWaitMs = 60000;
+    static constexpr unsigned kDetectDelayMs = 500;
+    // The program keeps kInitialWaitMs; only a test executable changes it.
+    static unsigned s_initialWaitMs;
+
+    LanguagePackPage();
+    ~LanguagePackPage() override;
+
+    BOOL OnInitDialog() override;
+    void DoDataExchange(CDataExchange* dx) override;
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    CHoverButtonEx m_detect;
+    SkinnedLabel m_label2;
+    SkinnedLabel m_label1;
+    CHoverButtonEx m_exit;
+    CHoverButtonEx m_upgrade;
+    SkinnedBitmap m_background;
+    FirmwareUpdaterApp* m_app;
+
+    WindowDetectionActions m_detectionActions;
+    DetectionLogic m_detection;
+    LanguageUpload m_upload;
+
+private:
+    void OnTimer(UINT_PTR id);
+    void OnUpgrade();
+    void OnExit();
+    void OnDetect();
+    // After each detection popup: the controls for a detected device.
+    void ApplyDetectionUpdate();
+    // Reads the language file into m_upload; false (and reported) when missing.
+    bool ReadLanguageFile();
+    void WaitInPopup(int mode);
+
+    std::unique_ptr<CWinThread> m_worker;
+};
