@@ -1,0 +1,114 @@
+#include "pages/upload_page.h"
+
+#include <cstring>
+
+#include "app/firmware_updater_app.h"
+#include "app/wizard_messages.h"
+#include "net/firmware_upload_worker.h"
+#include "net/upload_request.h"
+#include "pages/ini_file.h"
+#include "pages/shared_values.h"
+#include "pages/upload_status.h"
+
+UploadPage::UploadPage() : WizardPage(IDD), m_app(static_cast<FirmwareUpdaterApp*>(AfxGetApp())) {}
+
+void UploadPage::DoDataExchange(CDataExchange* dx) {
+    WizardPage::DoDataExchange(dx);
+    DDX_Control(dx, IDC_UPLOAD_LABEL1, m_label1);
+    DDX_Control(dx, IDC_UPLOAD_LABEL2, m_label2);
+    DDX_Control(dx, IDC_UPLOAD_PROGRESS, m_progress);
+    DDX_Control(dx, IDC_BACKGROUND, m_background);
+}
+
+BOOL UploadPage::OnInitDialog() {
+    WizardPage::OnInitDialog();
+    SkinSettings& skin = m_app->m_skin;
+    skin.LoadBitmapEntry("Upload", "Background", &m_background);
+    skin.LoadStaticEntry("Upload", "Label1", &m_label1);
+    skin.LoadStaticEntry("Upload", "Label2", &m_label2);
+    m_progress.SetRange(0, 100);
+    m_progress.SetPos(0);
+    SetTimer(kStartTimerId, kStartTimerMs);
+    UploadStatusWindow = m_hWnd;
+    return TRUE;
+}
+
+LRESULT UploadPage::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_TIMER:
+        OnTimer();
+        return WizardPage::WindowProc(message, wParam, lParam);
+    case WM_UPLOAD_STATUS:
+        OnUploadStatus(wParam, lParam);
+        return 0;
+    default:
+        return WizardPage::WindowProc(message, wParam, lParam);
+    }
+}
+
+void UploadPage::OnTimer() {
+    KillTimer(kStartTimerId);
+    // A tick already queued behind the first one must not start a second run.
+    if (m_started)
+        return;
+    m_started = true;
+    StartUpload();
+}
+
+void UploadPage::StartUpload() {
+    const CString name = ReadMsgText("FW_FileName");
+    CFileFind find;
+    // A name too long for the request's path field is treated as not
+    // found: the box shows it whole, nothing is cut.
+    if (name.GetLength() >= kPathSize || !find.FindFile(name)) {
+        AfxMessageBox(name);
+        if (CWnd* parent = GetParent())
+            parent->SendMessage(WM_WIZARD_NAVIGATE, NAVIGATE_CLOSE, 0);
+        return;
+    }
+    find.Close();
+    std::memcpy(m_filePath, name.GetString(), static_cast<size_t>(name.GetLength()) + 1);
+
+    CFile file;
+    if (!file.Open(m_filePath, CFile::modeRead)) {
+        // There but not readable (locked, a folder, no rights): the upload
+        // cannot start, and the user must not be left at an empty bar.
+        ShowMessageAndClose("Retry");
+        return;
+    }
+    m_total.fileSize = file.GetLength();
+    file.Close();
+
+    if (!FillUploadRequest(&TheUploadRequest, m_filePath, DeviceAddress, AdminPassword)) {
+        ShowMessageAndClose("Retry");
+        return;
+    }
+    m_worker = AfxBeginThread(&FirmwareUploadWorker, &TheUploadRequest, THREAD_PRIORITY_NORMAL,
+                              kUploadWorkerStackSize);
+    if (!m_worker)
+        ShowMessageAndClose("Retry");
+}
+
+void UploadPage::OnUploadStatus(WPARAM count, LPARAM final) {
+    const UploadStatusStep step = HandleUploadStatus(m_total, count, final);
+    if (step.position >= 0)
+        m_progress.SetPos(step.position);
+    switch (step.action) {
+    case UploadStatusStep::kNextPage:
+        NavigateWizard(NAVIGATE_NEXT);
+        break;
+    case UploadStatusStep::kShowRetry:
+        ShowMessageAndClose("Retry");
+        break;
+    case UploadStatusStep::kShowConnection:
+        ShowMessageAndClose("Connection");
+        break;
+    case UploadStatusStep::kNone:
+        break;
+    }
+}
+
+void UploadPage::ShowMessageAndClose(const char* key) {
+    AfxMessageBox(ReadMsgText(key));
+    NavigateWizard(NAVIGATE_CLOSE);
+}

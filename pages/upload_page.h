@@ -1,0 +1,48 @@
+// UploadPage: shown while the firmware goes to the router. It has no
+// buttons: its first timer tick starts the upload worker, the worker's
+// reports move the progress bar, and the final report either moves the
+// wizard on or shows a message and closes it.
+#pragma once
+#include <memory>
+
+#include "app/wizard_page.h"
+#include "controls/skinned_bitmap.h"
+#include "controls/skinned_label.h"
+#include "pages/upload_progress.h"
+#include "res/resource.h"
+
+class FirmwareUpdaterApp;
+
+class UploadPage : public WizardPage {
+public:
+    enum { IDD = IDD_UPLOAD };
+    static constexpr UINT_PTR kStartTimerId = 1;
+    static constexpr UINT kStartTimerMs = 10;
+    static constexpr int kPathSize = 260;
+
+    UploadPage();
+
+    BOOL OnInitDialog() override;
+    void DoDataExchange(CDataExchange* dx) override;
+
+    SkinnedLabel m_label1;
+    SkinnedLabel m_label2;
+    CProgressCtrl m_progress;
+    SkinnedBitmap m_background;
+    FirmwareUpdaterApp* m_app;
+    char m_filePath[kPathSize] = {};
+    UploadProgress m_total; // bytes reported so far and the file's size
+    // Kept, never waited on: the worker ends by itself.
+    std::unique_ptr<CWinThread> m_worker;
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void OnTimer();
+    void OnUploadStatus(WPARAM count, LPARAM final);
+    void StartUpload();
+    void ShowMessageAndClose(const char* key);
+
+    bool m_started = false;
+};
