@@ -143,13 +143,19 @@ SkinnedLabel& SkinnedLabel::SetTransparent(BOOL transparent) {
     return *this;
 }
 
+void SkinnedLabel::StartFlashTimer() {
+    // A timer without a window would be a thread timer nobody stops.
+    if (m_hWnd)
+        SetTimer(kFlashTimerId, kFlashIntervalMs);
+}
+
 SkinnedLabel& SkinnedLabel::FlashText(BOOL flash) {
-    if (m_flashTimerStarted)
+    if (m_flashTimerStarted && m_hWnd)
         KillTimer(kFlashTimerId);
     if (flash) {
         m_flashPhase = 0;
         m_flashTimerStarted = 1;
-        SetTimer(kFlashTimerId, kFlashIntervalMs);
+        StartFlashTimer();
         m_flashKind = kFlashText;
     } else {
         m_flashKind = kNoFlash;
@@ -158,12 +164,12 @@ SkinnedLabel& SkinnedLabel::FlashText(BOOL flash) {
 }
 
 SkinnedLabel& SkinnedLabel::FlashBackground(BOOL flash) {
-    if (m_flashTimerStarted)
+    if (m_flashTimerStarted && m_hWnd)
         KillTimer(kFlashTimerId);
     if (flash) {
         m_flashPhase = 0;
         m_flashTimerStarted = 1;
-        SetTimer(kFlashTimerId, kFlashIntervalMs);
+        StartFlashTimer();
         m_flashKind = kFlashBackground;
     }
     return *this;

@@ -74,6 +74,7 @@ private:
     UINT TextFormat(const CString& text) const;
     COLORREF FlashTextColour() const;
     SkinnedLabel& SetLinkKind(int kind, BOOL notify);
+    void StartFlashTimer();
 
     COLORREF m_textColor;
     COLORREF m_hiliteColor = RGB(255, 255, 255);

@@ -221,20 +221,4 @@ TEST_F(ButtonFixture, ANullToolTipTextChangesNothing) {
     EXPECT_EQ(button.GetToolTip().GetToolCount(), 0);
 }
 
-TEST_F(ButtonFixture, FontSettersChangeTheDescription) {
-    button.SetFontName("An Extraordinarily Long Font Face Name Of Forty", 0);
-    EXPECT_EQ(std::string(button.GetFontDescription().lfFaceName).size(), 31u);
-    button.SetFontExtent(7, 19);
-    EXPECT_EQ(button.GetFontDescription().lfWidth, 7);
-    EXPECT_EQ(button.GetFontDescription().lfHeight, 19);
-    button.SetFontPointSize(12);
-    EXPECT_LT(button.GetFontDescription().lfHeight, 0);
-    button.SetFontItalic(1);
-    button.SetFontUnderline(1);
-    button.SetFontWeight(700);
-    EXPECT_EQ(button.GetFontDescription().lfItalic, 1);
-    EXPECT_EQ(button.GetFontDescription().lfUnderline, 1);
-    EXPECT_EQ(button.GetFontDescription().lfWeight, 700);
-}
-
 } // namespace

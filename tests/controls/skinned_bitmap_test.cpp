@@ -99,6 +99,13 @@ TEST_F(PictureFixture, AColourChangeReadsTheRememberedFileAgain) {
     EXPECT_EQ(shown.Pixel(100, 50), RGB(90, 80, 70));
 }
 
+TEST_F(PictureFixture, AResourceThatDoesNotLoadKeepsThePicture) {
+    ASSERT_TRUE(picture.LoadBitmapFile(PicturePath().c_str()));
+    HBITMAP before = picture.GetBitmapHandle();
+    EXPECT_FALSE(picture.LoadBitmapResource(0x7F00));
+    EXPECT_EQ(picture.GetBitmapHandle(), before);
+}
+
 TEST_F(PictureFixture, SetBitmapHandleReportsTheBitmapRecordSize) {
     EXPECT_EQ(picture.SetBitmapHandle(nullptr), 0);
     HBITMAP bitmap = ::CreateBitmap(3, 3, 1, 32, nullptr);
