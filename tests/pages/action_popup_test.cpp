@@ -66,6 +66,8 @@ TEST_F(ActionPopupTest, FramesCycleFromTheFirstPicture) {
         EXPECT_EQ(VisibleFrame(m_popup), frame);
     }
     EXPECT_EQ(m_popup.m_caption.GetWindowText().str(), "Searching for the router...");
+    m_popup.ShowWindow(SW_SHOW);
+    EXPECT_TRUE(SaveWindowShot(m_popup, "action-find-device"));
     EXPECT_TRUE(m_boxes.Texts().empty());
 }
 

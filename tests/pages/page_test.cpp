@@ -104,6 +104,7 @@ TEST_F(WelcomePageTest, WelcomeStartMovesOnAndExitCloses) {
 
 TEST_F(FinishPageTest, FinishExitClosesTheWizard) {
     Show();
+    EXPECT_TRUE(SaveWindowShot(m_host, "finish"));
     Click(IDC_FINISH_EXIT);
     EXPECT_EQ(m_host.m_navigations, (std::vector<WPARAM>{2}));
     EXPECT_TRUE(m_boxes.Texts().empty());

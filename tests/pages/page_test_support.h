@@ -55,3 +55,7 @@ void ClickCommand(CWnd& dialog, int id);
 bool HasVisibleStyle(CWnd& window);
 // The folder of this test program, with a trailing backslash.
 std::string ProgramFolder();
+// Lets the window paint, then saves what the screen shows of it as a
+// 24-bit bitmap file in the shots folder beside this program, for a person
+// to look at; false when it could not be written.
+bool SaveWindowShot(HWND window, const std::string& name);
