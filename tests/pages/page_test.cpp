@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "app/page_registry.h"
 #include "pages/finish_page.h"
 #include "pages/language_page.h"
 #include "pages/shared_values.h"
@@ -118,5 +119,23 @@ TEST_F(VerifyPageTest, VerifyShowsTheAddressAtEveryActivation) {
     ASSERT_TRUE(m_host.ActivatePage(&page));
     EXPECT_EQ(page.AddressLabel().GetWindowText().str(), "10.0.0.1");
     EXPECT_TRUE(m_boxes.Texts().empty());
+}
+} // namespace
+
+namespace {
+TEST(PageRegistry, TheSevenPagesJoinInWizardOrderUnderTheirTemplateIds) {
+    WizardPages pages;
+    RecordingHost host;
+    pages.RegisterWith(host);
+    // The language-pack page (135) stands before the finish page (134).
+    const int order[] = {129, 130, 131, 132, 133, 135, 134};
+    ASSERT_EQ(host.m_pageList.GetCount(), 7);
+    for (int position = 0; position < 7; ++position) {
+        WizardPage* page = host.FindPageById(order[position]);
+        ASSERT_NE(page, nullptr) << order[position];
+        EXPECT_EQ(host.GetPageIndex(page), position) << order[position];
+    }
+    EXPECT_EQ(host.FindPageById(129), &pages.language);
+    EXPECT_EQ(host.FindPageById(134), &pages.finish);
 }
 } // namespace

@@ -186,6 +186,7 @@ class Walk:
         self.expect_refusal("incomplete address", fill_ip)
         self.shot("5-fill-ip-box")
         ui.dismiss()
+        self.shot("5-after-box")
         check("incomplete address: stays on the login page", ui.visible(ADDRESS), True)
 
         self.login("0.0.0.0", "admin", "secret")
