@@ -32,7 +32,7 @@ public:
         : m_skin(skin), m_section(section), m_entry(entry) {}
 
     CString KeyName(const char* name) const {
-        return Formatted((CString("%s.") + name).GetString(), m_entry.GetString());
+        return Formatted("%s.%s", m_entry.GetString(), name);
     }
     BOOL Read(const char* name, CString& value) const {
         return m_skin.ReadValue(m_section, KeyName(name), value);
