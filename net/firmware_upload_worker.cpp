@@ -87,15 +87,23 @@ void PostStatus(WPARAM count, LPARAM final) {
     ::PostMessageA(UploadStatusWindow, WM_UPLOAD_STATUS, count, final);
 }
 
+// No single step of a live upload waits this long; a library that never
+// completes an operation must not hold the worker for ever.
+constexpr DWORD kOperationLimitMs = 180000;
+
 // A library call that failed with ERROR_IO_PENDING carries on in the
 // background: wait for its completion and go on as if it had succeeded.
-bool Settle(bool succeeded, HANDLE completion) {
+// Sending steps also take a completion that reports an error as a failure:
+// the library does not fail the next write after a refused connection, it
+// leaves it pending.
+bool Settle(bool succeeded, HANDLE completion, bool checkCompletion = false) {
     if (succeeded)
         return true;
     if (::GetLastError() != ERROR_IO_PENDING)
         return false;
-    ::WaitForSingleObject(completion, INFINITE);
-    return true;
+    if (::WaitForSingleObject(completion, kOperationLimitMs) != WAIT_OBJECT_0)
+        return false;
+    return !checkCompletion || g_shared.completionError.load() == ERROR_SUCCESS;
 }
 
 bool CreateEvents(UploadRun& run) {
@@ -210,7 +218,7 @@ bool StartSending(UploadRun& run) {
     buffers.dwStructSize = sizeof buffers;
     g_shared.completionError = ERROR_SUCCESS;
     const BOOL ok = ::HttpSendRequestExA(run.request.get(), &buffers, nullptr, 0, kRequestContext);
-    return Settle(ok != FALSE, run.requestComplete.get());
+    return Settle(ok != FALSE, run.requestComplete.get(), true);
 }
 
 bool WriteBody(UploadRun& run) {
@@ -221,7 +229,8 @@ bool WriteBody(UploadRun& run) {
         DWORD written = 0; // not used: each chunk starts behind the previous one
         const BOOL ok =
             ::InternetWriteFile(run.request.get(), run.body.get() + at, chunk, &written);
-        if (!Settle(ok != FALSE, run.requestComplete.get()))
+        g_shared.completionError = ERROR_SUCCESS;
+        if (!Settle(ok != FALSE, run.requestComplete.get(), true))
             return false;
         at += chunk;
     }
@@ -253,7 +262,11 @@ bool EndRequest(UploadRun& run) {
     if (!::HttpEndRequestA(run.request.get(), nullptr, HSR_INITIATE, kRequestContext)) {
         endError = ::GetLastError();
         if (endError == ERROR_IO_PENDING) {
-            ::WaitForSingleObject(run.requestComplete.get(), INFINITE);
+            // A router that keeps the connection open without answering is
+            // bounded by the receive time-out; this limit only backs it up.
+            if (::WaitForSingleObject(run.requestComplete.get(), kOperationLimitMs) !=
+                WAIT_OBJECT_0)
+                return true;
             endError = g_shared.completionError.load();
         }
     }

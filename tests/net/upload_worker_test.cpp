@@ -195,6 +195,13 @@ TEST(UploadWorker, FailsBeforeSendingWhenTheImageIsMissing) {
     EXPECT_FALSE(server.Finish().connected);
 }
 
+TEST(UploadWorker, FailsWhenTheRouterRefusesTheConnection) {
+    const char path[] = "fw_upload_e.bin";
+    WriteImage(path, 5000);
+    const WorkerReports reports = RunWorker(path); // nothing listens on port 80
+    EXPECT_EQ(reports.final, kUploadFailed);
+}
+
 TEST(UploadWorker, RefusesACredentialTooLongForItsHeaderLine) {
     const char path[] = "fw_upload_c.bin";
     WriteImage(path, 10);

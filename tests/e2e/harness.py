@@ -1,0 +1,305 @@
+"""End-to-end runs of FirmwareUpdater.exe against the simulated router.
+
+    with WizardRun(build_dir, "ok", router_args=["--user", "admin"]) as run:
+        run.walk_to_upload()
+        run.wait_next_page()
+        print(run.progress(), run.http_records())
+
+One run is: a copy of the release folder (its MSG.ini changed as asked), a
+Topology (program namespace 192.168.1.10/24 <-> router namespace
+192.168.1.1/24), the router started there with a record folder, a Wine
+session inside the program namespace, the program started from its folder
+(so relative Firmware\\ paths work) and the GUI driver beside it.
+Everything is removed on exit, also when the run fails. Every wait is
+bounded.
+"""
+
+import configparser
+import contextlib
+import glob
+import hashlib
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.abspath(os.path.join(HERE, "..", ".."))
+for sub in ("tools/sandbox", "tools/router_sim", "tests/driver"):
+    sys.path.insert(0, os.path.join(ROOT, sub))
+import sandbox  # noqa: E402
+from driver import Driver, DriverError  # noqa: E402
+from topology import Topology  # noqa: E402
+
+CAPTION = "Firmware Upgrade Utility"
+BOX_CAPTION = "FirmwareUpdater"
+ROUTER_IP = "192.168.1.1"
+# Control ids of the pages the walk goes through.
+LANGUAGE_LIST, LANGUAGE_NEXT = 1004, 1006
+WELCOME_START = 1008
+ADDRESS, USER, PASSWORD = 1011, 1063, 1010
+VERIFY_ADDRESS = 1023
+MAIN_NEXT = 12324
+UPLOAD_PROGRESS = 1012
+
+# What the program sends, byte for byte, around the firmware file's bytes.
+DELIMITER = b"-----------------------------7d53c8371101be\r\n"
+
+
+def expected_body(path_text, data):
+    return (DELIMITER
+            + b'Content-Disposition: form-data; name="mtenFWUpload"; filename="'
+            + path_text.encode("latin-1") + b'"\r\n'
+            + b"Content-Type: application/octet-stream\r\n\r\n"
+            + data + b"\r\n" + DELIMITER
+            + b'Content-Disposition: form-data; name="uploading"\r\n\r\n'
+            + b"no\r\n-----------------------------7d53c8371101be--\r\n\0")
+
+
+def read_msg_ini(folder):
+    ini = configparser.RawConfigParser()
+    ini.optionxform = str
+    ini.read(os.path.join(folder, "MSG.ini"), encoding="latin-1")
+    return ini
+
+
+def msg_text(folder, key):
+    return read_msg_ini(folder).get("MSG", key, fallback="")
+
+
+class _ProgramNs(sandbox.NetNs):
+    """The Topology's program namespace as the sandbox sees a namespace: it
+    belongs to the Topology, which removes it; this object never does."""
+
+    def __init__(self, name):  # noqa: super().__init__ would make a new name
+        self.name = name
+        self._active = False
+        self._veth_count = 0
+
+
+def release_folder(build_dir):
+    folder = os.path.join(build_dir, "dist")
+    if not os.path.isfile(os.path.join(folder, "FirmwareUpdater.exe")):
+        raise RuntimeError(f"no release folder with the program in {folder}")
+    return folder
+
+
+class WizardRun:
+    def __init__(self, build_dir, name, router_args=(), msg=None, prepare=None,
+                 out_dir=None, screen=sandbox.SCREEN, topology_args=None):
+        """msg: {key: value} written into the copy's MSG.ini (None removes a key);
+        prepare(folder): called on the copy before the program starts;
+        topology_args: more Topology() arguments (a second link...)."""
+        self.build_dir = os.path.abspath(build_dir)
+        self.name = name
+        self.router_args = list(router_args)
+        self.msg = msg or {}
+        self.prepare = prepare
+        self.out_dir = out_dir
+        self.screen = screen
+        self.topology_args = dict(topology_args or {})
+        self.folder = None
+        self.ui = None
+        self.router = None
+        self.program = None
+        self.session = None
+        self.topology = None
+        self._stack = None
+        self._work = None
+        self._shots = 0
+
+    # -- set-up and tear-down
+
+    def __enter__(self):
+        self._stack = contextlib.ExitStack()
+        try:
+            self._start()
+        except BaseException:
+            self.close()
+            raise
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+        return False
+
+    def _start(self):
+        # WinINet would send the program's requests to a proxy named here.
+        for var in ("http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy"):
+            os.environ.pop(var, None)
+        runs = os.path.join(self.build_dir, "tests", "e2e", "runs")
+        os.makedirs(runs, exist_ok=True)
+        self._work = tempfile.mkdtemp(prefix=f"{self.name}-", dir=runs)
+        self._stack.callback(shutil.rmtree, self._work, True)
+        self.folder = os.path.join(self._work, "program")
+        shutil.copytree(release_folder(self.build_dir), self.folder)
+        self._write_msg()
+        if self.prepare:
+            self.prepare(self.folder)
+        self.record_dir = os.path.join(self._work, "records")
+
+        self.topology = self._stack.enter_context(Topology(f"e2e{self.name}"[:12], **self.topology_args))
+        self.router = self.topology.start_router(
+            self.router_args + ["--record-dir", self.record_dir])
+        netns = _ProgramNs(self.topology.program_ns)
+        self.session = self._stack.enter_context(
+            sandbox.WineSession(self.build_dir, netns, f"e2e-{self.name}", screen=self.screen))
+        self.program = self.session.popen(
+            [os.path.join(self.folder, "FirmwareUpdater.exe")], cwd=self.folder,
+            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        netns.check_pid_inside(self.program.pid)
+        self.ui = self._stack.enter_context(Driver(self.session))
+
+    def _write_msg(self):
+        if not self.msg:
+            return
+        ini = read_msg_ini(self.folder)
+        for key, value in self.msg.items():
+            if value is None:
+                ini.remove_option("MSG", key)
+            else:
+                ini.set("MSG", key, value)
+        with open(os.path.join(self.folder, "MSG.ini"), "w", encoding="latin-1",
+                  newline="\r\n") as out:
+            ini.write(out, space_around_delimiters=False)
+
+    def close(self):
+        if self._stack is not None:
+            stack, self._stack = self._stack, None
+            stack.close()
+
+    # -- the walk
+
+    def wait_visible(self, ctrl_id, what, timeout_s=20):
+        deadline = time.monotonic() + timeout_s
+        while time.monotonic() < deadline:
+            try:
+                if self.ui.visible(ctrl_id):
+                    return
+            except DriverError:
+                pass  # not created yet
+            time.sleep(0.1)
+        raise DriverError(f"{what} not shown within {timeout_s} s")
+
+    def shot(self, label):
+        """Screenshot of the wizard into out_dir (if given); the file's path."""
+        if not self.out_dir:
+            return None
+        os.makedirs(self.out_dir, exist_ok=True)
+        self._shots += 1
+        path = os.path.join(self.out_dir, f"{self._shots}-{label}.png")
+        time.sleep(0.3)  # lets the page finish painting
+        try:
+            self.ui.shot(path, CAPTION)
+        except DriverError:
+            self.session.screenshot(path)
+        return path
+
+    def walk_to_upload(self, address=ROUTER_IP, user="admin", password="pw", language=None):
+        """Language -> Next, Start, login typed, Next, Upgrade on the verify page."""
+        ui = self.ui
+        ui.wait_window(CAPTION, 30000)
+        self.wait_visible(LANGUAGE_NEXT, "language page")
+        self.shot("language")
+        if language:
+            ui.select(LANGUAGE_LIST, language)
+        ui.click(LANGUAGE_NEXT)
+        self.wait_visible(WELCOME_START, "welcome page")
+        self.shot("welcome")
+        ui.click(WELCOME_START)
+        self.wait_visible(ADDRESS, "login page")
+        ui.type(ADDRESS, address)
+        ui.type(USER, user)
+        ui.type(PASSWORD, password)
+        self.shot("login")
+        ui.click(MAIN_NEXT)
+        self.wait_visible(VERIFY_ADDRESS, "verify page")
+        self.shot("verify")
+        ui.click(MAIN_NEXT)
+
+    def wait_next_page(self, timeout_s=120):
+        """Waits until the wizard moved on from the upload page: the router
+        has the whole request and the page is hidden (it is hidden only to
+        show the next one; a failure closes the wizard). A message box
+        instead fails at once with its text."""
+        deadline = time.monotonic() + timeout_s
+        while time.monotonic() < deadline:
+            try:
+                self.ui.no_msgbox(200)
+            except DriverError:
+                self.shot("unexpected-message")
+                raise DriverError("message box instead of the next page: %r"
+                                  % (self.ui.msgbox(1000),))
+            delivered = any(r.get("complete") for r in self.http_records())
+            if delivered and not self.ui.visible(UPLOAD_PROGRESS):
+                self.shot("next-page")
+                return
+        self.shot("no-next-page")
+        raise DriverError(f"the wizard did not move on within {timeout_s} s")
+
+    def message_box(self, timeout_s=60):
+        """(caption, text) of the next message box, which is then closed."""
+        caption, text = self.ui.msgbox(int(timeout_s * 1000))
+        self.shot("message")
+        self.ui.dismiss()
+        return caption, text
+
+    def wizard_closed(self, timeout_s=15):
+        """True when the wizard's window went and the program ended."""
+        try:
+            self.ui.wait_gone(CAPTION, int(timeout_s * 1000))
+        except DriverError:
+            return False
+        try:
+            self.program.wait(timeout=timeout_s)
+        except subprocess.TimeoutExpired:
+            return False
+        return True
+
+    def progress(self):
+        """Position of the upload page's bar (it keeps it once hidden)."""
+        probe = os.path.join(self.build_dir, "tests", "e2e", "progress_probe.exe")
+        result = self.session.run([probe, CAPTION, str(UPLOAD_PROGRESS)], timeout=30,
+                                  capture=True)
+        text = (result.stdout or "").strip()
+        return int(text) if text.isdigit() else text
+
+    # -- what the router saw
+
+    def http_records(self):
+        """The router's summaries, in order, each with its raw request bytes."""
+        records = []
+        for path in sorted(glob.glob(os.path.join(self.record_dir, "http-*.json")),
+                           key=lambda p: int(os.path.basename(p).split("-")[1].split(".")[0])):
+            with open(path) as f:
+                record = json.load(f)
+            raw = os.path.join(self.record_dir, record.get("raw_file") or "")
+            record["raw"] = open(raw, "rb").read() if os.path.isfile(raw) else b""
+            records.append(record)
+        return records
+
+    def wait_records(self, count=1, timeout_s=15):
+        deadline = time.monotonic() + timeout_s
+        while time.monotonic() < deadline:
+            records = self.http_records()
+            if len(records) >= count:
+                return records
+            time.sleep(0.1)
+        return self.http_records()
+
+
+def sha256_of(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
+
+
+def split_request(raw):
+    """(request line, [(name, value)...] in order, body) of raw request bytes."""
+    head, _, body = raw.partition(b"\r\n\r\n")
+    lines = head.decode("latin-1").split("\r\n")
+    headers = [tuple(part.strip() if i else part for i, part in
+                     enumerate(line.split(":", 1))) for line in lines[1:]]
+    return lines[0], headers, body
