@@ -82,7 +82,8 @@ TOOLINFOA MakeToolInfo(CWnd* window, UINT id, const char* text) {
     TOOLINFOA info{};
     // The size the common controls of every version accept.
     info.cbSize = TTTOOLINFOA_V2_SIZE;
-    info.uFlags = TTF_SUBCLASS;
+    // No TTF_SUBCLASS: the owner relays mouse messages itself (RelayEvent).
+    info.uFlags = 0;
     info.hwnd = window ? window->m_hWnd : nullptr;
     info.uId = id;
     info.hinst = ::GetModuleHandleA(nullptr);

@@ -14,14 +14,6 @@ namespace {
 
 FirmwareUpdaterApp g_app;
 
-void PumpMessages() {
-    MSG message;
-    while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        ::TranslateMessage(&message);
-        ::DispatchMessageA(&message);
-    }
-}
-
 class VetoPage : public WizardPage {
 public:
     explicit VetoPage(UINT templateId) : WizardPage(templateId) {}
