@@ -27,15 +27,19 @@ int CGdiObject::GetObject(int size, void* out) const {
     return m_hObject ? ::GetObjectA(m_hObject, size, out) : 0;
 }
 
+// Every Create... refuses to run over a handle it already holds, so that no
+// handle is ever lost.
 bool CBrush::CreateSolidBrush(COLORREF colour) {
-    return Attach(::CreateSolidBrush(colour));
+    return IsNull() && Attach(::CreateSolidBrush(colour));
 }
 
 bool CFont::CreateFontIndirect(const LOGFONTA* description) {
-    return Attach(::CreateFontIndirectA(description));
+    return IsNull() && Attach(::CreateFontIndirectA(description));
 }
 
 bool CFont::CreatePointFont(int pointSize, const char* faceName, HDC dc) {
+    if (!IsNull())
+        return false;
     LOGFONTA description{};
     description.lfCharSet = DEFAULT_CHARSET;
     // Copy at most 31 characters: lfFaceName holds 32 with the terminator.
@@ -58,13 +62,13 @@ bool CFont::GetLogFont(LOGFONTA* out) const {
 }
 
 bool CBitmap::CreateCompatibleBitmap(HDC dc, int width, int height) {
-    return Attach(::CreateCompatibleBitmap(dc, width, height));
+    return IsNull() && Attach(::CreateCompatibleBitmap(dc, width, height));
 }
 
 bool CBitmap::GetBitmap(BITMAP* out) const { return GetObject(sizeof(BITMAP), out) != 0; }
 
 bool CRgn::CreateRoundRectRgn(int left, int top, int right, int bottom, int width, int height) {
-    return Attach(::CreateRoundRectRgn(left, top, right, bottom, width, height));
+    return IsNull() && Attach(::CreateRoundRectRgn(left, top, right, bottom, width, height));
 }
 
 CDC::~CDC() {
