@@ -70,6 +70,18 @@ def msg_text(folder, key):
     return read_msg_ini(folder).get("MSG", key, fallback="")
 
 
+class _DisplaySession(sandbox.WineSession):
+    """A Wine session that draws on an existing X display (the user's)
+    instead of an X server of its own."""
+
+    def __init__(self, *args, display, **kwargs):
+        super().__init__(*args, **kwargs)
+        self._user_display = display
+
+    def _start_xvfb(self, timeout=15):
+        self.display = self._user_display
+
+
 class _ProgramNs(sandbox.NetNs):
     """The Topology's program namespace as the sandbox sees a namespace: it
     belongs to the Topology, which removes it; this object never does."""
@@ -89,10 +101,13 @@ def release_folder(build_dir):
 
 class WizardRun:
     def __init__(self, build_dir, name, router_args=(), msg=None, prepare=None,
-                 out_dir=None, screen=sandbox.SCREEN, topology_args=None):
+                 out_dir=None, screen=sandbox.SCREEN, topology_args=None, display=None,
+                 driver=True):
         """msg: {key: value} written into the copy's MSG.ini (None removes a key);
         prepare(folder): called on the copy before the program starts;
-        topology_args: more Topology() arguments (a second link...)."""
+        topology_args: more Topology() arguments (a second link...);
+        display: an X display to draw on instead of a private one;
+        driver: False leaves the wizard to a person."""
         self.build_dir = os.path.abspath(build_dir)
         self.name = name
         self.router_args = list(router_args)
@@ -101,6 +116,8 @@ class WizardRun:
         self.out_dir = out_dir
         self.screen = screen
         self.topology_args = dict(topology_args or {})
+        self.display = display
+        self.use_driver = driver
         self.folder = None
         self.ui = None
         self.router = None
@@ -145,13 +162,19 @@ class WizardRun:
         self.router = self.topology.start_router(
             self.router_args + ["--record-dir", self.record_dir])
         netns = _ProgramNs(self.topology.program_ns)
-        self.session = self._stack.enter_context(
-            sandbox.WineSession(self.build_dir, netns, f"e2e-{self.name}", screen=self.screen))
+        if self.display:
+            session = _DisplaySession(self.build_dir, netns, f"e2e-{self.name}",
+                                      display=self.display)
+        else:
+            session = sandbox.WineSession(self.build_dir, netns, f"e2e-{self.name}",
+                                          screen=self.screen)
+        self.session = self._stack.enter_context(session)
         self.program = self.session.popen(
             [os.path.join(self.folder, "FirmwareUpdater.exe")], cwd=self.folder,
             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         netns.check_pid_inside(self.program.pid)
-        self.ui = self._stack.enter_context(Driver(self.session))
+        if self.use_driver:
+            self.ui = self._stack.enter_context(Driver(self.session))
 
     def _write_msg(self):
         if not self.msg:
@@ -258,6 +281,26 @@ class WizardRun:
         except subprocess.TimeoutExpired:
             return False
         return True
+
+    def program_peak_memory_kib(self):
+        """VmHWM of the program's process (its peak resident size), or None."""
+        pids = subprocess.run(["ip", "netns", "pids", self.topology.program_ns],
+                              capture_output=True, text=True, timeout=10).stdout.split()
+        # The Wine loader and the program may both carry the name: the
+        # program is the large one.
+        peak = None
+        for pid in pids:
+            try:
+                with open(f"/proc/{pid}/cmdline", "rb") as f:
+                    if b"FirmwareUpdater.exe" not in f.read():
+                        continue
+                with open(f"/proc/{pid}/status") as f:
+                    for line in f:
+                        if line.startswith("VmHWM:"):
+                            peak = max(peak or 0, int(line.split()[1]))
+            except OSError:
+                continue
+        return peak
 
     def progress(self):
         """Position of the upload page's bar (it keeps it once hidden)."""
