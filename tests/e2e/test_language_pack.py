@@ -1,0 +1,369 @@
+#!/usr/bin/env python3
+"""The language-pack page end to end: after the firmware upload the wizard
+waits its real minute, finds the simulated router by broadcast, tells it the
+chosen language and posts the matching language file.
+
+Scenarios run side by side, each in its own namespaces and Wine session:
+  fr         French all the way to the finish page: query with language 2,
+             ".\\Firmware\\ZEPHYRA_FR.lang" posted under that name, Exit ends;
+  markers    the router refuses with markers 1, 2 and 3 in turn (router
+             restarted between), each message, then the Exit button;
+  zerolang   a device language byte of 0: "Please retry ...", no query; then
+             Upgrade with the language file removed: "... file not found."
+             and the wizard closes;
+  norouter   the router silent after the firmware: the search ends, Upgrade
+             asks for Detect first; Detect then finds the (restarted) router;
+  second     the router only behind the second local address, an empty device
+             password and German: found after the first address's three
+             requests, uploaded with empty credentials, finish page."""
+
+import argparse
+import concurrent.futures
+import glob
+import json
+import os
+import sys
+import time
+import traceback
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from harness import BOX_CAPTION, WizardRun, expected_body, split_request  # noqa: E402
+
+# Language-pack page and finish page controls.
+PACK_LABEL1, PACK_LABEL2 = 1048, 1049
+PACK_UPGRADE, PACK_EXIT, PACK_DETECT = 1059, 1060, 1061
+FINISH_EXIT = 1014
+WARNING = "Warning"
+
+USER, PASSWORD, DEVICE_PASSWORD = "admin", "pw", "lpw"
+# Short restart so that the router is back well within the page's minute.
+BASE_ROUTER = ["--user", USER, "--password", PASSWORD, "--restart-seconds", "3",
+               "--lang-auth", "any"]
+FIRST_WAIT_S = 60
+
+REFUSALS = {
+    1: "Upgrade file is not the correct type or version for this device. Upgrade failed.\n"
+       "Please obtain the correct file and try again.",
+    2: "Firmware upgrade terminated due to insufficient resources. Upgrade failed.\n"
+       "Please try again when system is idle (no traffic).",
+    3: "Cannot upload, please contact your administrator.",
+}
+
+
+class Checks:
+    def __init__(self, scenario):
+        self.scenario = scenario
+        self.lines = []
+        self.failed = 0
+
+    def __call__(self, what, got, want):
+        ok = got == want
+        self.failed += 0 if ok else 1
+        self.lines.append(f"{'ok  ' if ok else 'FAIL'} {self.scenario}: {what}"
+                          + ("" if ok else f": got {got!r}, want {want!r}"))
+        return ok
+
+
+def shots_dir(name):
+    base = os.environ.get("FWU_E2E_SHOTS")
+    return os.path.join(base, name) if base else None
+
+
+def popup_shown(run):
+    """The action popup: a visible dialog without a caption."""
+    return any(" #32770 ''" in line for line in run.ui.windows())
+
+
+def wait_popup_gone(run, timeout_s, shot=None):
+    """Waits until no action popup is shown; the seconds it took."""
+    start = time.monotonic()
+    shot_taken = shot is None
+    while time.monotonic() - start < timeout_s:
+        if not popup_shown(run):
+            return time.monotonic() - start
+        if not shot_taken and time.monotonic() - start > 3:
+            run.shot(shot)
+            shot_taken = True
+        time.sleep(0.5)
+    raise AssertionError(f"action popup still shown after {timeout_s} s")
+
+
+def wait_popup(run, timeout_s=15):
+    deadline = time.monotonic() + timeout_s
+    while time.monotonic() < deadline:
+        if popup_shown(run):
+            return True
+        time.sleep(0.2)
+    return False
+
+
+def udp_records(record_dirs):
+    records = []
+    for folder in record_dirs:
+        for path in glob.glob(os.path.join(folder, "udp-*.json")):
+            with open(path) as f:
+                records.append(json.load(f))
+    return sorted(records, key=lambda r: r["time"])
+
+
+def http_records_in(folder):
+    out = []
+    for path in sorted(glob.glob(os.path.join(folder, "http-*.json")),
+                       key=lambda p: int(os.path.basename(p).split("-")[1].split(".")[0])):
+        with open(path) as f:
+            record = json.load(f)
+        raw = os.path.join(folder, record.get("raw_file") or "")
+        record["raw"] = open(raw, "rb").read() if os.path.isfile(raw) else b""
+        out.append(record)
+    return out
+
+
+def wait_http(folder, path, timeout_s=30):
+    deadline = time.monotonic() + timeout_s
+    while time.monotonic() < deadline:
+        found = [r for r in http_records_in(folder)
+                 if r["raw"].startswith(f"POST {path} ".encode()) and r.get("complete")]
+        if found:
+            return found
+        time.sleep(0.2)
+    return []
+
+
+def local_file(folder, windows_path):
+    return os.path.join(folder, *windows_path.replace(".\\", "", 1).split("\\"))
+
+
+def to_language_pack_page(run, language=None):
+    """Through the firmware upload to the language-pack page's first popup.
+    (The upload page stays up under the popup: the new page shows once its
+    initialisation, which holds the popup, has returned.)"""
+    run.walk_to_upload(user=USER, password=PASSWORD, language=language)
+    if not wait_http(run.record_dir, "/upgrade_flash.cgi", 60):
+        raise AssertionError("the firmware never reached the router")
+    return wait_popup(run, 30)
+
+
+def detected_look(run, check, what):
+    check(f"{what}: first label shown", run.ui.visible(PACK_LABEL1), True)
+    check(f"{what}: second label hidden", run.ui.visible(PACK_LABEL2), False)
+    check(f"{what}: Detect hidden", run.ui.visible(PACK_DETECT), False)
+
+
+def check_pack_request(check, record, path_text, data, user, password):
+    line, _, body = split_request(record["raw"])
+    check("pack request line", line, "POST /upload_lang.cgi HTTP/1.1")
+    check("pack form file name", record.get("filename"), path_text)
+    check("pack body byte for byte", body == expected_body(path_text, data), True)
+    auth = record.get("authorization")
+    if user or password:
+        # WinINet hands the credentials over when the server asks for them.
+        if auth is not None:
+            check("pack credentials", auth, {"user": user, "password": password})
+    else:
+        check("no credentials on the pack", auth in (None, {"user": "", "password": ""}), True)
+
+
+def scenario_fr(build, name):
+    check = Checks(name)
+    path = ".\\Firmware\\ZEPHYRA_FR.lang"
+    with WizardRun(build, name, BASE_ROUTER + ["--device-password", DEVICE_PASSWORD],
+                   out_dir=shots_dir(name)) as run:
+        check("find-device popup over the page", to_language_pack_page(run, "FR"), True)
+        check("Detect shown while searching", run.ui.visible(PACK_DETECT), True)
+        waited = wait_popup_gone(run, FIRST_WAIT_S + 30, shot="finding-device")
+        check("the search waited its minute", waited >= FIRST_WAIT_S - 5, True)
+        run.shot("detected")
+        detected_look(run, check, "detected")
+        time.sleep(3)  # the query goes out 2 s after the reply
+        queries = [r for r in udp_records([run.record_dir]) if r.get("command") == 1]
+        check("one query", len(queries), 1)
+        if queries:
+            check("query language byte (FR)", queries[0].get("language"), 2)
+            check("query carries the device's record", queries[0].get("record_matches"), True)
+        run.ui.press(PACK_UPGRADE)
+        check("upgrade popup", wait_popup(run), True)
+        run.shot("uploading")
+        packs = wait_http(run.record_dir, "/upload_lang.cgi")
+        check("language pack posted", len(packs), 1)
+        if packs:
+            with open(local_file(run.folder, path), "rb") as f:
+                data = f.read()
+            check_pack_request(check, packs[0], path, data, USER, DEVICE_PASSWORD)
+        wait_popup_gone(run, 40)
+        run.wait_visible(FINISH_EXIT, "finish page", 20)
+        run.shot("finish")
+        check("finish page reached", True, True)
+        run.ui.press(FINISH_EXIT)
+        check("Exit ends the wizard", run.wizard_closed(), True)
+    return check
+
+
+def scenario_markers(build, name):
+    check = Checks(name)
+    with WizardRun(build, name, BASE_ROUTER + ["--device-password", DEVICE_PASSWORD,
+                                               "--lang-marker", "1"],
+                   out_dir=shots_dir(name)) as run:
+        to_language_pack_page(run)
+        wait_popup_gone(run, FIRST_WAIT_S + 30)
+        for marker in (1, 2, 3):
+            if marker > 1:
+                # The same router again, now answering with the next marker.
+                run.topology.stop_router(run.router)
+                run.record_dir = os.path.join(os.path.dirname(run.record_dir),
+                                              f"records-{marker}")
+                run.router = run.topology.start_router(
+                    BASE_ROUTER + ["--device-password", DEVICE_PASSWORD, "--lang-marker",
+                                   str(marker), "--record-dir", run.record_dir])
+            run.ui.press(PACK_UPGRADE)
+            caption, text = run.message_box(60)
+            check(f"marker {marker}: caption", caption, WARNING)
+            check(f"marker {marker}: message", text, REFUSALS[marker])
+            wait_popup_gone(run, 10)
+            check(f"marker {marker}: Exit shown", run.ui.visible(PACK_EXIT), True)
+            check(f"marker {marker}: still on the page", run.ui.visible(PACK_UPGRADE), True)
+        run.ui.press(PACK_EXIT)
+        check("Exit ends the wizard", run.wizard_closed(), True)
+    return check
+
+
+def scenario_zero_language(build, name):
+    check = Checks(name)
+    path = ".\\Firmware\\ZEPHYRA_EN.lang"
+
+    def remove_pack(folder):
+        os.remove(local_file(folder, path))
+
+    with WizardRun(build, name, BASE_ROUTER + ["--device-password", DEVICE_PASSWORD,
+                                               "--language-byte", "0"],
+                   prepare=remove_pack, out_dir=shots_dir(name)) as run:
+        to_language_pack_page(run)
+        caption, text = run.message_box(FIRST_WAIT_S + 30)
+        check("retry box caption", caption, BOX_CAPTION)
+        check("retry box text", text, "Please retry this programme again!")
+        wait_popup_gone(run, 10)
+        detected_look(run, check, "refused device")
+        time.sleep(3)
+        check("no query sent",
+              [r for r in udp_records([run.record_dir]) if r.get("command") == 1], [])
+        run.ui.press(PACK_UPGRADE)
+        caption, text = run.message_box(20)
+        check("missing file caption", caption, WARNING)
+        check("missing file text", text, f"{path} file not found.")
+        check("the wizard closes", run.wizard_closed(), True)
+        check("nothing posted", wait_http(run.record_dir, "/upload_lang.cgi", 1), [])
+    return check
+
+
+def scenario_no_router(build, name):
+    check = Checks(name)
+    # Silent for longer than the test: the firmware goes through, discovery does not.
+    silent = [a if a != "3" else "3600" for a in BASE_ROUTER]
+    with WizardRun(build, name, silent, out_dir=shots_dir(name)) as run:
+        to_language_pack_page(run)
+        waited = wait_popup_gone(run, FIRST_WAIT_S + 45)
+        check("search ended after the minute and the retries", waited >= FIRST_WAIT_S + 10, True)
+        run.shot("not-found")
+        check("Detect still shown", run.ui.visible(PACK_DETECT), True)
+        check("second label still shown", run.ui.visible(PACK_LABEL2), True)
+        sent = [r for r in udp_records([run.record_dir]) if r.get("command") == 0]
+        check("three discovery requests from the one address", len(sent), 3)
+        run.ui.press(PACK_UPGRADE)
+        caption, text = run.message_box(20)
+        check("Detect-first caption", caption, BOX_CAPTION)
+        check("Detect-first text", text, 'please click "Detect" to detect the device first!')
+        check("nothing posted", wait_http(run.record_dir, "/upload_lang.cgi", 1), [])
+
+        run.topology.stop_router(run.router)
+        run.record_dir = os.path.join(os.path.dirname(run.record_dir), "records-2")
+        run.router = run.topology.start_router(
+            BASE_ROUTER + ["--device-password", DEVICE_PASSWORD, "--record-dir", run.record_dir])
+        run.ui.press(PACK_DETECT)
+        check("setup-device popup", wait_popup(run), True)
+        run.shot("detecting")
+        wait_popup_gone(run, 60)
+        detected_look(run, check, "after Detect")
+        check("Detect found the router",
+              any(r.get("command") == 0 and r.get("answer") == "discovery reply"
+                  for r in udp_records([run.record_dir])), True)
+    return check
+
+
+def scenario_second_address(build, name):
+    check = Checks(name)
+    path = ".\\Firmware\\ZEPHYRA_DE.lang"
+    # Wine lists the second link's address (192.168.2.10) first, so the first
+    # searches go to the empty namespace behind it; the router sits on the
+    # link of the address listed second.
+    topology = {"second_program_addr": "192.168.2.10/24",
+                "second_router_addr": "192.168.2.1/24", "second_router_namespace": True}
+    with WizardRun(build, name, BASE_ROUTER + ["--device-password", ""],
+                   topology_args=topology, out_dir=shots_dir(name)) as run:
+        to_language_pack_page(run, "DE")
+        wait_popup_gone(run, FIRST_WAIT_S + 50)
+        detected_look(run, check, "found on the second address")
+        firmware = wait_http(run.record_dir, "/upgrade_flash.cgi", 1)
+        discoveries = [r for r in udp_records([run.record_dir]) if r.get("command") == 0]
+        check("the router heard one request (the resend)", len(discoveries), 1)
+        if discoveries and firmware:
+            sender = discoveries[0]["sender"].split(":")[0]
+            check("request from the second local address", sender, "192.168.1.10")
+            flash_done = os.path.getmtime(os.path.join(run.record_dir, "http-1.json"))
+            delay = discoveries[0]["time"] - flash_done
+            # Minute, then 0/5/10 s from the first address, 20 s the resend.
+            check("found only after the first address's three requests",
+                  FIRST_WAIT_S + 17 <= delay <= FIRST_WAIT_S + 35, True)
+        run.ui.press(PACK_UPGRADE)
+        packs = wait_http(run.record_dir, "/upload_lang.cgi", 40)
+        check("language pack posted", len(packs), 1)
+        if packs:
+            with open(local_file(run.folder, path), "rb") as f:
+                data = f.read()
+            check_pack_request(check, packs[0], path, data, "", "")
+        wait_popup_gone(run, 40)
+        run.wait_visible(FINISH_EXIT, "finish page", 20)
+        check("finish page reached", True, True)
+    return check
+
+
+def scenarios(build):
+    return {
+        "fr": lambda: scenario_fr(build, "lpfr"),
+        "markers": lambda: scenario_markers(build, "lpmark"),
+        "zerolang": lambda: scenario_zero_language(build, "lpzero"),
+        "norouter": lambda: scenario_no_router(build, "lpnone"),
+        "second": lambda: scenario_second_address(build, "lpsecond"),
+    }
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build-dir", required=True)
+    parser.add_argument("--jobs", type=int, default=5)
+    parser.add_argument("only", nargs="*", help="scenario names to run (default: all)")
+    args = parser.parse_args()
+    if os.geteuid() != 0:
+        print("e2e_language_pack: needs root for the test namespaces")
+        return 1
+    table = scenarios(args.build_dir)
+    names = args.only or list(table)
+    passed = failed = 0
+    started = time.monotonic()
+    with concurrent.futures.ThreadPoolExecutor(max_workers=args.jobs) as pool:
+        futures = {pool.submit(table[n]): n for n in names}
+        for future in concurrent.futures.as_completed(futures):
+            name = futures[future]
+            try:
+                check = future.result()
+                print("\n".join(check.lines), flush=True)
+                ok = check.failed == 0
+            except Exception:
+                print(f"FAIL {name}: {traceback.format_exc()}", flush=True)
+                ok = False
+            print(f"-- {name} done after {time.monotonic() - started:.0f} s", flush=True)
+            passed, failed = passed + ok, failed + (not ok)
+    print(f"{passed} passed, {failed} failed")
+    return 0 if failed == 0 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
