@@ -18,6 +18,7 @@ import time
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 from harness import WizardRun, sha256_of  # noqa: E402
+import test_language_pack as pack  # noqa: E402
 from topology import call_in_namespace  # noqa: E402
 
 USER, PASSWORD = "admin", "admin"
@@ -70,14 +71,42 @@ def headless(build, out_dir):
     # The router reads slowly (1 MB/s) so that the upload page stays long
     # enough to be seen with its bar moving.
     router = ["--user", USER, "--password", PASSWORD, "--fault", "slow-read",
-              "--slow-rate", "1000000"]
+              "--slow-rate", "1000000", "--restart-seconds", "3", "--lang-auth", "any",
+              "--device-password", "lpw"]
     with WizardRun(build, "demo", router, out_dir=out_dir) as run:
         run.walk_to_upload(user=USER, password=PASSWORD)
         time.sleep(0.7)
         run.shot("upload")
-        run.wait_next_page()
+        pack.wait_http(run.record_dir, "/upgrade_flash.cgi", 120)
         print(f"upload bar at {run.progress()}; screenshots in {out_dir}")
-        return report(run)
+        status = report(run)
+        return language_pack(run) or status
+
+
+def language_pack(run):
+    """The language-pack page: the minute's wait, detection, the upload, the
+    finish page; then what the router received over UDP and for the pack."""
+    print("language-pack page: waiting the router's minute, then searching ...", flush=True)
+    pack.wait_popup(run, 30)
+    pack.wait_popup_gone(run, 120, shot="action-find-device")
+    run.shot("language-pack-detected")
+    time.sleep(3)
+    run.ui.press(pack.PACK_UPGRADE)
+    pack.wait_popup(run, 10)
+    run.shot("action-upgrade")
+    pack.wait_popup_gone(run, 60)
+    run.wait_visible(pack.FINISH_EXIT, "finish page", 20)
+    run.shot("finish")
+    for r in pack.udp_records([run.record_dir]):
+        kind = {0: "discovery", 1: "query"}.get(r.get("command"), r.get("command"))
+        extra = f", language byte {r.get('language')}" if r.get("command") == 1 else ""
+        print(f"router udp: {kind} from {r.get('sender')} ({r.get('answer')}{extra})")
+    packs = pack.wait_http(run.record_dir, "/upload_lang.cgi", 5)
+    for r in packs:
+        print(f"router pack: {r.get('file_size')} bytes, filename {r.get('filename')!r}, "
+              f"answer {r.get('status')}")
+    run.ui.press(pack.FINISH_EXIT)
+    return 0 if packs else 1
 
 
 def interactive(build, display):
