@@ -241,6 +241,9 @@ class WizardRun:
         ui.click(MAIN_NEXT)
         self.wait_visible(VERIFY_ADDRESS, "verify page")
         self.shot("verify")
+        # The main window gives Next its Upgrade look as the page appears; a
+        # click in that moment can be lost.
+        time.sleep(0.5)
         ui.click(MAIN_NEXT)
 
     def wait_next_page(self, timeout_s=120):
