@@ -14,6 +14,8 @@ Everything is removed on exit, also when the run fails. Every wait is
 bounded.
 """
 
+import argparse
+import concurrent.futures
 import configparser
 import contextlib
 import glob
@@ -25,6 +27,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import traceback
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.abspath(os.path.join(HERE, "..", ".."))
@@ -349,3 +352,60 @@ def split_request(raw):
     headers = [tuple(part.strip() if i else part for i, part in
                      enumerate(line.split(":", 1))) for line in lines[1:]]
     return lines[0], headers, body
+
+
+# -- what the suites share
+
+
+class Checks:
+    """The outcome of one scenario: a line per check, and how many failed."""
+
+    def __init__(self, scenario):
+        self.scenario = scenario
+        self.lines = []
+        self.failed = 0
+
+    def __call__(self, what, got, want):
+        ok = got == want
+        self.failed += 0 if ok else 1
+        self.lines.append(f"{'ok  ' if ok else 'FAIL'} {self.scenario}: {what}"
+                          + ("" if ok else f": got {got!r}, want {want!r}"))
+        return ok
+
+
+def local_file(folder, windows_path):
+    """The Unix path of a relative Windows path inside the program's folder."""
+    return os.path.join(folder, *windows_path.replace(".\\", "", 1).split("\\"))
+
+
+def run_suite(suite, scenarios, default_jobs):
+    """Command line of an end-to-end suite: runs the named scenarios (all by
+    default) side by side, each returning its Checks; exit code 0 when all
+    passed."""
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build-dir", required=True)
+    parser.add_argument("--jobs", type=int, default=default_jobs)
+    parser.add_argument("only", nargs="*", help="scenario names to run (default: all)")
+    args = parser.parse_args()
+    if os.geteuid() != 0:
+        print(f"{suite}: needs root for the test namespaces")
+        return 1
+    table = scenarios(args.build_dir)
+    names = args.only or list(table)
+    passed = failed = 0
+    started = time.monotonic()
+    with concurrent.futures.ThreadPoolExecutor(max_workers=args.jobs) as pool:
+        futures = {pool.submit(table[n]): n for n in names}
+        for future in concurrent.futures.as_completed(futures):
+            name = futures[future]
+            try:
+                check = future.result()
+                print("\n".join(check.lines), flush=True)
+                ok = check.failed == 0
+            except Exception:
+                print(f"FAIL {name}: {traceback.format_exc()}", flush=True)
+                ok = False
+            print(f"-- {name} done after {time.monotonic() - started:.0f} s", flush=True)
+            passed, failed = passed + ok, failed + (not ok)
+    print(f"{passed} passed, {failed} failed")
+    return 0 if failed == 0 else 1

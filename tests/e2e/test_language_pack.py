@@ -17,17 +17,15 @@ Scenarios run side by side, each in its own namespaces and Wine session:
              password and German: found after the first address's three
              requests, uploaded with empty credentials, finish page."""
 
-import argparse
-import concurrent.futures
 import glob
 import json
 import os
 import sys
 import time
-import traceback
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import BOX_CAPTION, WizardRun, expected_body, split_request  # noqa: E402
+from harness import (BOX_CAPTION, Checks, WizardRun, expected_body,  # noqa: E402
+                     local_file, run_suite, split_request)
 
 # Language-pack page and finish page controls.
 PACK_LABEL1, PACK_LABEL2 = 1048, 1049
@@ -50,18 +48,6 @@ REFUSALS = {
 }
 
 
-class Checks:
-    def __init__(self, scenario):
-        self.scenario = scenario
-        self.lines = []
-        self.failed = 0
-
-    def __call__(self, what, got, want):
-        ok = got == want
-        self.failed += 0 if ok else 1
-        self.lines.append(f"{'ok  ' if ok else 'FAIL'} {self.scenario}: {what}"
-                          + ("" if ok else f": got {got!r}, want {want!r}"))
-        return ok
 
 
 def shots_dir(name):
@@ -129,8 +115,6 @@ def wait_http(folder, path, timeout_s=30):
     return []
 
 
-def local_file(folder, windows_path):
-    return os.path.join(folder, *windows_path.replace(".\\", "", 1).split("\\"))
 
 
 def to_language_pack_page(run, language=None):
@@ -336,33 +320,7 @@ def scenarios(build):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--build-dir", required=True)
-    parser.add_argument("--jobs", type=int, default=5)
-    parser.add_argument("only", nargs="*", help="scenario names to run (default: all)")
-    args = parser.parse_args()
-    if os.geteuid() != 0:
-        print("e2e_language_pack: needs root for the test namespaces")
-        return 1
-    table = scenarios(args.build_dir)
-    names = args.only or list(table)
-    passed = failed = 0
-    started = time.monotonic()
-    with concurrent.futures.ThreadPoolExecutor(max_workers=args.jobs) as pool:
-        futures = {pool.submit(table[n]): n for n in names}
-        for future in concurrent.futures.as_completed(futures):
-            name = futures[future]
-            try:
-                check = future.result()
-                print("\n".join(check.lines), flush=True)
-                ok = check.failed == 0
-            except Exception:
-                print(f"FAIL {name}: {traceback.format_exc()}", flush=True)
-                ok = False
-            print(f"-- {name} done after {time.monotonic() - started:.0f} s", flush=True)
-            passed, failed = passed + ok, failed + (not ok)
-    print(f"{passed} passed, {failed} failed")
-    return 0 if failed == 0 else 1
+    return run_suite("e2e_language_pack", scenarios, default_jobs=5)
 
 
 if __name__ == "__main__":

@@ -9,37 +9,21 @@ connection mid-body, a missing, an over-long and an unreadable image name
 each end with their message box and a closed wizard. Scenarios run side by
 side, each in its own namespaces and Wine session."""
 
-import argparse
 import base64
-import concurrent.futures
 import os
 import sys
-import traceback
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import (BOX_CAPTION, ROUTER_IP, WizardRun, expected_body, msg_text,  # noqa: E402
-                     sha256_of, split_request)
+from harness import (BOX_CAPTION, ROUTER_IP, Checks, WizardRun, expected_body,  # noqa: E402
+                     local_file, msg_text, run_suite, sha256_of, split_request)
 
 SAMPLE = ".\\Firmware\\ZEPHYRA_FW.bin"
 USER, PASSWORD = "admin", "s3cret:pw"
 ROUTER_AUTH = ["--user", USER, "--password", PASSWORD]
 
 
-class Checks:
-    def __init__(self, scenario):
-        self.scenario = scenario
-        self.lines = []
-        self.failed = 0
-
-    def __call__(self, what, got, want):
-        ok = got == want
-        self.failed += 0 if ok else 1
-        self.lines.append(f"{'ok  ' if ok else 'FAIL'} {self.scenario}: {what}"
-                          + ("" if ok else f": got {got!r}, want {want!r}"))
 
 
-def local_file(folder, windows_path):
-    return os.path.join(folder, *windows_path.replace(".\\", "", 1).split("\\"))
 
 
 def check_request(check, record, path_text, image):
@@ -142,31 +126,7 @@ def scenarios(build):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--build-dir", required=True)
-    parser.add_argument("--jobs", type=int, default=3)
-    parser.add_argument("only", nargs="*", help="scenario names to run (default: all)")
-    args = parser.parse_args()
-    if os.geteuid() != 0:
-        print("e2e_upload: needs root for the test namespaces")
-        return 1
-    table = scenarios(args.build_dir)
-    names = args.only or list(table)
-    passed = failed = 0
-    with concurrent.futures.ThreadPoolExecutor(max_workers=args.jobs) as pool:
-        futures = {pool.submit(table[n]): n for n in names}
-        for future in concurrent.futures.as_completed(futures):
-            name = futures[future]
-            try:
-                check = future.result()
-                print("\n".join(check.lines), flush=True)
-                ok = check.failed == 0
-            except Exception:
-                print(f"FAIL {name}: {traceback.format_exc()}", flush=True)
-                ok = False
-            passed, failed = passed + ok, failed + (not ok)
-    print(f"{passed} passed, {failed} failed")
-    return 0 if failed == 0 else 1
+    return run_suite("e2e_upload", scenarios, default_jobs=3)
 
 
 if __name__ == "__main__":
