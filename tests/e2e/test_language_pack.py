@@ -128,6 +128,10 @@ def to_language_pack_page(run, language=None):
 
 
 def detected_look(run, check, what):
+    # The page applies the detection update just after the popup has gone.
+    deadline = time.monotonic() + 5
+    while time.monotonic() < deadline and not run.ui.visible(PACK_LABEL1):
+        time.sleep(0.1)
     check(f"{what}: first label shown", run.ui.visible(PACK_LABEL1), True)
     check(f"{what}: second label hidden", run.ui.visible(PACK_LABEL2), False)
     check(f"{what}: Detect hidden", run.ui.visible(PACK_DETECT), False)

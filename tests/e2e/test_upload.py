@@ -22,10 +22,6 @@ USER, PASSWORD = "admin", "s3cret:pw"
 ROUTER_AUTH = ["--user", USER, "--password", PASSWORD]
 
 
-
-
-
-
 def check_request(check, record, path_text, image):
     line, headers, body = split_request(record["raw"])
     check("request line", line, "POST /upgrade_flash.cgi HTTP/1.1")
