@@ -26,9 +26,26 @@ bool MoveMouse(POINT screen) {
     return sent;
 }
 
+namespace {
+
+// Waits until the system cursor stands at `screen`: a button that sees the
+// press at one place and a late move to another drops the click.
+void SettleAt(POINT screen) {
+    constexpr int kChecks = 50;
+    for (int i = 0; i < kChecks; ++i) {
+        POINT at{};
+        if (::GetCursorPos(&at) && at.x == screen.x && at.y == screen.y)
+            return;
+        ::Sleep(kStepDelayMs);
+    }
+}
+
+} // namespace
+
 bool ClickAt(POINT screen) {
     if (!MoveMouse(screen))
         return false;
+    SettleAt(screen);
     const bool down = SendMouse(MOUSEEVENTF_LEFTDOWN, screen);
     ::Sleep(kStepDelayMs);
     const bool up = SendMouse(MOUSEEVENTF_LEFTUP, screen);
