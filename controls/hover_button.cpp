@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "controls/face_name.h"
+#include "controls/font_fields.h"
 #include "controls/read_bitmap_file.h"
 
 namespace {
@@ -118,13 +118,7 @@ void CHoverButtonEx::SetFontItalic(BYTE italic) {
 }
 
 void CHoverButtonEx::SetFontPointSize(int points) {
-    CFont pointFont;
-    pointFont.CreatePointFont(points * 10, m_logFont.lfFaceName, nullptr);
-    LOGFONTA converted{};
-    if (pointFont.GetLogFont(&converted)) {
-        m_logFont.lfHeight = converted.lfHeight;
-        m_logFont.lfWidth = converted.lfWidth;
-    }
+    SetPointSize(m_logFont, points);
     FontChanged();
 }
 

@@ -2,7 +2,7 @@
 
 #include <shellapi.h>
 
-#include "controls/face_name.h"
+#include "controls/font_fields.h"
 
 namespace {
 
@@ -70,56 +70,42 @@ SkinnedLabel& SkinnedLabel::SetText(const CString& text) {
     return *this;
 }
 
-SkinnedLabel& SkinnedLabel::SetFontWeight(int weight) {
-    m_logFont.lfWeight = weight;
+SkinnedLabel& SkinnedLabel::FontChanged() {
     RebuildFont();
     RedrawWithParent(this);
     return *this;
+}
+
+SkinnedLabel& SkinnedLabel::SetFontWeight(int weight) {
+    m_logFont.lfWeight = weight;
+    return FontChanged();
 }
 
 SkinnedLabel& SkinnedLabel::SetFontName(const CString& name, BYTE charset) {
     m_logFont.lfCharSet = charset;
     CopyFaceName(m_logFont.lfFaceName, name);
-    RebuildFont();
-    RedrawWithParent(this);
-    return *this;
+    return FontChanged();
 }
 
 SkinnedLabel& SkinnedLabel::SetFontUnderline(BYTE underline) {
     m_logFont.lfUnderline = underline;
-    RebuildFont();
-    RedrawWithParent(this);
-    return *this;
+    return FontChanged();
 }
 
 SkinnedLabel& SkinnedLabel::SetFontItalic(BYTE italic) {
     m_logFont.lfItalic = italic;
-    RebuildFont();
-    RedrawWithParent(this);
-    return *this;
+    return FontChanged();
 }
 
 SkinnedLabel& SkinnedLabel::SetFontExtent(int width, int height) {
     m_logFont.lfWidth = width;
     m_logFont.lfHeight = height;
-    RebuildFont();
-    RedrawWithParent(this);
-    return *this;
+    return FontChanged();
 }
 
 SkinnedLabel& SkinnedLabel::SetFontPointSize(int points) {
-    // The point font converts points to pixels for the screen; only its
-    // height and width are taken over.
-    CFont pointFont;
-    pointFont.CreatePointFont(points * 10, m_logFont.lfFaceName, nullptr);
-    LOGFONTA converted{};
-    if (pointFont.GetLogFont(&converted)) {
-        m_logFont.lfHeight = converted.lfHeight;
-        m_logFont.lfWidth = converted.lfWidth;
-    }
-    RebuildFont();
-    RedrawWithParent(this);
-    return *this;
+    SetPointSize(m_logFont, points);
+    return FontChanged();
 }
 
 SkinnedLabel& SkinnedLabel::SetSunken(BOOL sunken) {
@@ -149,29 +135,32 @@ void SkinnedLabel::StartFlashTimer() {
         SetTimer(kFlashTimerId, kFlashIntervalMs);
 }
 
-SkinnedLabel& SkinnedLabel::FlashText(BOOL flash) {
+void SkinnedLabel::StopFlashTimer() {
     if (m_flashTimerStarted && m_hWnd)
         KillTimer(kFlashTimerId);
-    if (flash) {
-        m_flashPhase = 0;
-        m_flashTimerStarted = 1;
-        StartFlashTimer();
-        m_flashKind = kFlashText;
-    } else {
+}
+
+void SkinnedLabel::BeginFlashing(int kind) {
+    m_flashPhase = 0;
+    m_flashTimerStarted = 1;
+    StartFlashTimer();
+    m_flashKind = kind;
+}
+
+SkinnedLabel& SkinnedLabel::FlashText(BOOL flash) {
+    StopFlashTimer();
+    if (flash)
+        BeginFlashing(kFlashText);
+    else
         m_flashKind = kNoFlash;
-    }
     return *this;
 }
 
 SkinnedLabel& SkinnedLabel::FlashBackground(BOOL flash) {
-    if (m_flashTimerStarted && m_hWnd)
-        KillTimer(kFlashTimerId);
-    if (flash) {
-        m_flashPhase = 0;
-        m_flashTimerStarted = 1;
-        StartFlashTimer();
-        m_flashKind = kFlashBackground;
-    }
+    // Turning it off stops the timer but leaves the kind as it was.
+    StopFlashTimer();
+    if (flash)
+        BeginFlashing(kFlashBackground);
     return *this;
 }
 
@@ -204,9 +193,7 @@ SkinnedLabel& SkinnedLabel::SetRotationAngle(int degrees, BOOL rotate) {
     m_logFont.lfEscapement = degrees * 10;
     m_logFont.lfOrientation = degrees * 10;
     m_rotate = rotate;
-    RebuildFont();
-    RedrawWithParent(this);
-    return *this;
+    return FontChanged();
 }
 
 SkinnedLabel& SkinnedLabel::SetText3DHiliteColor(COLORREF colour) {
@@ -217,9 +204,7 @@ SkinnedLabel& SkinnedLabel::SetText3DHiliteColor(COLORREF colour) {
 
 SkinnedLabel& SkinnedLabel::SetFontDescription(LOGFONTA description) {
     m_logFont = description;
-    RebuildFont();
-    RedrawWithParent(this);
-    return *this;
+    return FontChanged();
 }
 
 SkinnedLabel& SkinnedLabel::SetMailLink(BOOL mail, BOOL notify) {

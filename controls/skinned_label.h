@@ -70,11 +70,15 @@ private:
     void OnPaint();
 
     void RebuildFont();
+    // Rebuilds the font from m_logFont and repaints with what lies beneath.
+    SkinnedLabel& FontChanged();
     void Paint(HDC target, const RECT& client);
     UINT TextFormat(const CString& text) const;
     COLORREF FlashTextColour() const;
     SkinnedLabel& SetLinkKind(int kind, BOOL notify);
     void StartFlashTimer();
+    void StopFlashTimer();
+    void BeginFlashing(int kind);
 
     COLORREF m_textColor;
     COLORREF m_hiliteColor = RGB(255, 255, 255);

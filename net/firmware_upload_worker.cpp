@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "net/internet_handle.h"
 #include "net/upload_form_body.h"
 #include "net/upload_request.h"
 #include "pages/shared_values.h"
@@ -49,11 +50,6 @@ struct HandleCloser {
 };
 using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
-struct InternetCloser {
-    void operator()(HINTERNET handle) const { ::InternetCloseHandle(handle); }
-};
-using UniqueInternet = std::unique_ptr<void, InternetCloser>;
-
 // Everything one run opens, released on every exit: the WinINet handles
 // (request, connection, root), then the events, then the body.
 class UploadRun {
@@ -63,10 +59,10 @@ public:
     UploadRun& operator=(const UploadRun&) = delete;
     ~UploadRun() {
         if (root)
-            ::InternetSetStatusCallback(root.get(), nullptr);
-        request.reset();
-        connection.reset();
-        root.reset();
+            ::InternetSetStatusCallback(root.Get(), nullptr);
+        request.Close();
+        connection.Close();
+        root.Close();
         g_shared.connection = nullptr;
         g_shared.request = nullptr;
         // The callback no longer finds the events once they are gone.
@@ -78,9 +74,9 @@ public:
     size_t bodyLength = 0;
     UniqueHandle connectReady;
     UniqueHandle requestComplete;
-    UniqueInternet root;
-    UniqueInternet connection;
-    UniqueInternet request;
+    InternetHandle root;
+    InternetHandle connection;
+    InternetHandle request;
 };
 
 void PostStatus(WPARAM count, LPARAM final) {
@@ -117,37 +113,37 @@ bool CreateEvents(UploadRun& run) {
 }
 
 bool OpenRoot(UploadRun& run) {
-    run.root.reset(::InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr,
+    run.root.Reset(::InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr,
                                    INTERNET_FLAG_ASYNC));
     if (!run.root)
         return false;
     // Children inherit the bound on a silent router.
     DWORD timeout = UploadReceiveTimeoutMs;
-    ::InternetSetOptionA(run.root.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
+    ::InternetSetOptionA(run.root.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
     return true;
 }
 
 bool Connect(UploadRun& run, const UploadRequest& request) {
     HINTERNET connection = ::InternetConnectA(
-        run.root.get(), request.host, INTERNET_DEFAULT_HTTP_PORT, AdminUserName.GetString(),
+        run.root.Get(), request.host, INTERNET_DEFAULT_HTTP_PORT, AdminUserName.GetString(),
         request.password, INTERNET_SERVICE_HTTP, 0, kConnectionContext);
     if (!Settle(connection != nullptr, run.connectReady.get()))
         return false;
-    run.connection.reset(connection ? connection : g_shared.connection.load());
-    return run.connection != nullptr;
+    run.connection.Reset(connection ? connection : g_shared.connection.load());
+    return static_cast<bool>(run.connection);
 }
 
 bool OpenRequest(UploadRun& run, const UploadRequest& request) {
     HINTERNET opened =
-        ::HttpOpenRequestA(run.connection.get(), "POST", request.object, nullptr, nullptr, nullptr,
+        ::HttpOpenRequestA(run.connection.Get(), "POST", request.object, nullptr, nullptr, nullptr,
                            INTERNET_FLAG_NO_CACHE_WRITE, kRequestContext);
     if (!Settle(opened != nullptr, run.requestComplete.get()))
         return false;
-    run.request.reset(opened ? opened : g_shared.request.load());
+    run.request.Reset(opened ? opened : g_shared.request.load());
     if (!run.request)
         return false;
     DWORD timeout = UploadReceiveTimeoutMs;
-    ::InternetSetOptionA(run.request.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout,
+    ::InternetSetOptionA(run.request.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout,
                          sizeof timeout);
     return true;
 }
@@ -190,7 +186,7 @@ bool AddHeader(HINTERNET request, const char* line) {
 }
 
 bool AddHeaders(UploadRun& run, const UploadRequest& request) {
-    HINTERNET handle = run.request.get();
+    HINTERNET handle = run.request.Get();
     char line[kHeaderLineSize] = {};
     if (!AddHeader(handle, FormContentTypeHeader()))
         return false;
@@ -207,7 +203,7 @@ bool AddHeaders(UploadRun& run, const UploadRequest& request) {
 bool ReadBackHeaders(UploadRun& run) {
     std::unique_ptr<char[]> buffer = std::make_unique<char[]>(kReadBackSize);
     DWORD size = kReadBackSize;
-    return ::HttpQueryInfoA(run.request.get(), HTTP_QUERY_RAW_HEADERS_CRLF, buffer.get(), &size,
+    return ::HttpQueryInfoA(run.request.Get(), HTTP_QUERY_RAW_HEADERS_CRLF, buffer.get(), &size,
                             nullptr) != FALSE;
 }
 
@@ -217,7 +213,7 @@ bool StartSending(UploadRun& run) {
     // platform's record.
     buffers.dwStructSize = sizeof buffers;
     g_shared.completionError = ERROR_SUCCESS;
-    const BOOL ok = ::HttpSendRequestExA(run.request.get(), &buffers, nullptr, 0, kRequestContext);
+    const BOOL ok = ::HttpSendRequestExA(run.request.Get(), &buffers, nullptr, 0, kRequestContext);
     return Settle(ok != FALSE, run.requestComplete.get(), true);
 }
 
@@ -228,7 +224,7 @@ bool WriteBody(UploadRun& run) {
         const DWORD chunk = static_cast<DWORD>(left > kChunkSize ? kChunkSize : left);
         DWORD written = 0; // not used: each chunk starts behind the previous one
         const BOOL ok =
-            ::InternetWriteFile(run.request.get(), run.body.get() + at, chunk, &written);
+            ::InternetWriteFile(run.request.Get(), run.body.get() + at, chunk, &written);
         g_shared.completionError = ERROR_SUCCESS;
         if (!Settle(ok != FALSE, run.requestComplete.get(), true))
             return false;
@@ -259,7 +255,7 @@ bool RouterTookBody(HINTERNET request, DWORD endError) {
 bool EndRequest(UploadRun& run) {
     g_shared.completionError = ERROR_SUCCESS;
     DWORD endError = ERROR_SUCCESS;
-    if (!::HttpEndRequestA(run.request.get(), nullptr, HSR_INITIATE, kRequestContext)) {
+    if (!::HttpEndRequestA(run.request.Get(), nullptr, HSR_INITIATE, kRequestContext)) {
         endError = ::GetLastError();
         if (endError == ERROR_IO_PENDING) {
             // A router that keeps the connection open without answering is
@@ -270,7 +266,7 @@ bool EndRequest(UploadRun& run) {
             endError = g_shared.completionError.load();
         }
     }
-    return RouterTookBody(run.request.get(), endError);
+    return RouterTookBody(run.request.Get(), endError);
 }
 
 // The answer is read to its end (or to the first failure) and dropped.
@@ -282,7 +278,7 @@ void DrainResponse(UploadRun& run) {
         buffers.lpvBuffer = piece;
         buffers.dwBufferLength = kPieceSize;
         const BOOL ok =
-            ::InternetReadFileExA(run.request.get(), &buffers, IRF_ASYNC, kRequestContext);
+            ::InternetReadFileExA(run.request.Get(), &buffers, IRF_ASYNC, kRequestContext);
         if (!Settle(ok != FALSE, run.requestComplete.get()))
             return;
         if (buffers.dwBufferLength == 0 || buffers.dwBufferLength > kPieceSize)
@@ -295,7 +291,7 @@ LPARAM RunUpload(const UploadRequest& request) {
     UploadRun run;
     if (!CreateEvents(run) || !OpenRoot(run))
         return kUploadFailed;
-    if (::InternetSetStatusCallback(run.root.get(), &UploadStatusCallback) ==
+    if (::InternetSetStatusCallback(run.root.Get(), &UploadStatusCallback) ==
         INTERNET_INVALID_STATUS_CALLBACK)
         return kUploadFailed;
     if (!Connect(run, request))

@@ -11,29 +11,7 @@
 #include <string>
 #include <vector>
 
-// One WinINet handle, closed with its owner.
-class InternetHandle {
-public:
-    InternetHandle() = default;
-    explicit InternetHandle(HINTERNET handle) : m_handle(handle) {}
-    InternetHandle(const InternetHandle&) = delete;
-    InternetHandle& operator=(const InternetHandle&) = delete;
-    ~InternetHandle() { Close(); }
-
-    HINTERNET Get() const { return m_handle; }
-    void Reset(HINTERNET handle) {
-        Close();
-        m_handle = handle;
-    }
-    void Close() {
-        if (m_handle)
-            ::InternetCloseHandle(m_handle);
-        m_handle = nullptr;
-    }
-
-private:
-    HINTERNET m_handle = nullptr;
-};
+#include "net/internet_handle.h"
 
 class HttpPoster {
 public:

@@ -61,25 +61,10 @@ class RouterState:
 
 class Config:
     def __init__(self, args):
-        self.record_dir = args.record_dir
-        self.http_port = args.http_port
-        self.udp_port = args.udp_port
-        self.user = args.user
-        self.password = args.password
-        self.lang_password = args.lang_password
-        self.lang_auth = args.lang_auth
-        self.flash_status = args.flash_status
-        self.flash_page = args.flash_page
-        self.lang_marker = args.lang_marker
-        self.lang_status = args.lang_status
-        self.restart_seconds = args.restart_seconds
+        # Every command-line option under its own name; the two below are
+        # converted.
+        vars(self).update(vars(args))
         self.device_password = args.device_password.encode("latin-1")
-        self.language_byte = args.language_byte
-        self.query_status = args.query_status
-        self.ready_file = args.ready_file
-        self.idle_timeout = args.idle_timeout
-        self.hang_seconds = args.hang_seconds
-        self.slow_rate = args.slow_rate
         self.faults, self.second_address = split_faults(args.fault, args.udp_second_address)
 
     def expected_credentials(self, path):
