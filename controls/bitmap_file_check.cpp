@@ -51,6 +51,8 @@ BitmapCheck CheckBitmapFile(const uint8_t* data, size_t size) {
     const int64_t rows = height < 0 ? -static_cast<int64_t>(height) : height;
     if (width > kMaxBitmapDimension || rows > kMaxBitmapDimension)
         return Fail("picture dimensions too large");
+    if (static_cast<uint64_t>(width) * static_cast<uint64_t>(rows) * 4 > kMaxScreenBitmapBytes)
+        return Fail("picture too large for a screen bitmap");
     if (planes != 1)
         return Fail("plane count is not 1");
     if (!IsKnownBitCount(bits))

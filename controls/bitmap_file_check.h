@@ -20,6 +20,10 @@ struct BitmapCheck {
 // Limits that keep a hostile header from asking for huge allocations.
 constexpr int32_t kMaxBitmapDimension = 32768;
 constexpr uint64_t kMaxBitmapPixelBytes = 256ull * 1024 * 1024;
+// The system turns every picture into a screen bitmap of 4 bytes a pixel,
+// whatever the file's bit count: a 1-bit file of a few megabytes can ask for
+// gigabytes there.
+constexpr uint64_t kMaxScreenBitmapBytes = 64ull * 1024 * 1024;
 constexpr size_t kBitmapFileHeaderSize = 14;
 constexpr size_t kBitmapInfoHeaderSize = 40;
 

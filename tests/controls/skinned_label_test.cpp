@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 
 #include "controls/skinned_bitmap.h"
@@ -152,6 +153,18 @@ TEST_F(LabelFixture, PointSizeTakesThePointFontsHeight) {
     reference.GetLogFont(&expected);
     EXPECT_EQ(label.GetFontDescription().lfHeight, expected.lfHeight);
     EXPECT_NE(expected.lfHeight, 0);
+}
+
+TEST_F(LabelFixture, AnEnormousPointSizeIsClampedNotWrapped) {
+    label.SetFontPointSize(1000);
+    const LONG clamped = label.GetFontDescription().lfHeight;
+    ASSERT_LT(clamped, -1000); // a thousand points are more than a thousand pixels
+    for (int points : {1001, 300000000, INT_MAX}) {
+        label.SetFontPointSize(points);
+        EXPECT_EQ(label.GetFontDescription().lfHeight, clamped) << points;
+    }
+    label.SetFontPointSize(INT_MIN);
+    EXPECT_EQ(label.GetFontDescription().lfHeight, clamped);
 }
 
 std::vector<std::pair<std::string, std::string>> g_opened;

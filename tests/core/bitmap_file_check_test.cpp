@@ -59,6 +59,8 @@ TEST(CheckBitmapFile, AcceptsWellFormedPictures) {
         {"32-bit bit fields", {2, 2, 1, 32, 3, 0}, 12 + 16, 52, 3},
         {"16-bit bit fields", {2, 1, 1, 16, 3, 0}, 12 + 4, 52, 3},
         {"extra bytes after the pixels", {1, 1, 1, 24, 0, 0}, 100, 40, 0},
+        // 8192 x 2048 x 4 bytes: a screen bitmap of exactly 64 MiB.
+        {"1-bit at the screen bitmap limit", {8192, 2048, 1, 1, 0, 0}, 8 + 1024 * 2048, 48, 2},
     };
     for (const auto& c : cases) {
         std::vector<uint8_t> file = MakeFile(c.header, c.tail);
@@ -86,6 +88,8 @@ TEST(CheckBitmapFile, RefusesBrokenHeadersWithAReason) {
         {"huge height", {1, 40000, 1, 24, 0, 0}, 64},
         {"most negative height", {1, INT32_MIN, 1, 24, 0, 0}, 64},
         {"over the pixel byte limit", {32768, 32768, 1, 32, 0, 0}, 64},
+        // A 2 MiB file whose screen bitmap would take one row more than 64 MiB.
+        {"1-bit over the screen bitmap limit", {8192, 2049, 1, 1, 0, 0}, 8 + 1024 * 2049},
         {"two planes", {1, 1, 2, 24, 0, 0}, 64},
         {"bit count 7", {1, 1, 1, 7, 0, 0}, 1024},
         {"bit count 0", {1, 1, 1, 0, 0, 0}, 1024},
