@@ -85,18 +85,15 @@ bool Bind(SOCKET socket, uint32_t addressNetworkOrder) {
     return ::bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
 }
 
-// A broadcast-capable UDP socket; INVALID_SOCKET on failure.
-SOCKET NewBroadcastSocket() {
-    SOCKET socket = ::socket(AF_INET, SOCK_DGRAM, 0);
-    if (socket == INVALID_SOCKET)
-        return INVALID_SOCKET;
+// Makes `socket` a new broadcast-capable UDP socket. On failure the Winsock
+// error is still there to read: the caller reads it before anything closes.
+bool OpenBroadcastSocket(UniqueSocket& socket) {
+    socket.Reset(::socket(AF_INET, SOCK_DGRAM, 0));
+    if (!socket.IsOpen())
+        return false;
     int on = 1;
-    if (::setsockopt(socket, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on),
-                     sizeof on) != 0) {
-        ::closesocket(socket);
-        return INVALID_SOCKET;
-    }
-    return socket;
+    return ::setsockopt(socket.Get(), SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on),
+                        sizeof on) == 0;
 }
 
 bool IsDetectionMessage(UINT message) {
@@ -121,9 +118,11 @@ bool StartNetworking() {
     if (g_started)
         return true;
     WSADATA data{};
+    // WSAStartup returns its error: without a started Winsock there is no
+    // last error to ask for.
     const int result = ::WSAStartup(MAKEWORD(1, 1), &data);
     if (result != 0) {
-        lastError = ::WSAGetLastError();
+        lastError = result;
         return false;
     }
     // Winsock stays up until the process ends; nothing shuts it down early.
@@ -148,8 +147,7 @@ int OpenSlot(HWND window, UINT message) {
         lastError = DD_ERR_NO_MEMORY;
         return 0;
     }
-    record->socket.Reset(NewBroadcastSocket());
-    bool ok = record->socket.IsOpen();
+    bool ok = OpenBroadcastSocket(record->socket);
     if (ok && perInterfaceBinding && bindPosition < localAddressCount &&
         IsDetectionMessage(message)) {
         ok = Bind(record->socket.Get(), localAddresses[bindPosition]);
@@ -159,8 +157,9 @@ int OpenSlot(HWND window, UINT message) {
     // Without a bind here the system binds the socket at its first send.
     ok = ok && ::WSAAsyncSelect(record->socket.Get(), window, message, FD_READ) == 0;
     if (!ok) {
+        // Read before the record, and with it the socket, goes.
         lastError = ::WSAGetLastError();
-        return 0; // the record and its socket go with the unique_ptr
+        return 0;
     }
     record->window = window;
     record->message = message;
@@ -177,8 +176,11 @@ bool CloseSlot(int slot) {
 }
 
 int ReopenSlot(HWND window, UINT message, int oldSlot) {
-    // The caller hands in an open slot; keep what a resend needs.
-    const SlotRecord& old = *g_slots[oldSlot - 1];
+    const SlotRecord* oldRecord = CheckedSlot(oldSlot);
+    if (!oldRecord)
+        return 0;
+    // Keep what a resend needs.
+    const SlotRecord& old = *oldRecord;
     const uint32_t destination = old.destination;
     const uint16_t port = old.port;
     const HWND oldWindow = old.window;
@@ -217,8 +219,7 @@ bool RebindBroadcastSlot(int slot) {
         return false;
     record->socket.Reset();
     UniqueSocket fresh;
-    fresh.Reset(NewBroadcastSocket());
-    if (!fresh.IsOpen())
+    if (!OpenBroadcastSocket(fresh))
         return false;
     const bool validIndex = foundInterface >= 0 && foundInterface < localAddressCount;
     const uint32_t local = validIndex ? localAddresses[foundInterface] : INADDR_ANY;

@@ -32,7 +32,9 @@ extern int32_t foundInterface; // index of the address that found the router
 bool StartNetworking();
 int OpenSlot(HWND window, UINT message); // slot number 1..16, or 0
 bool CloseSlot(int slot);
-int ReopenSlot(HWND window, UINT message, int oldSlot); // new slot number, or 0
+// Closes oldSlot and opens a new one that keeps its destination and last
+// request; 0 when oldSlot is not open or no new slot can be had.
+int ReopenSlot(HWND window, UINT message, int oldSlot);
 bool SetDestination(int slot, uint32_t addressNetworkOrder);
 bool RebindBroadcastSlot(int slot);
 // datagram is the caller's DATAGRAM_MAX_SIZE buffer; the header is written in place.

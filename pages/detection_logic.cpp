@@ -83,6 +83,10 @@ void DetectionLogic::OnStartTick() {
     }
     if (queryPhase == 1) {
         retriesLeft = kStageSends;
+        // The query leaves by the card that heard the router: on a PC with two
+        // cards the first one may not reach it at all.
+        m_actions.SetBindPosition(deviceSummary.interfaceIndex > 0 ? deviceSummary.interfaceIndex
+                                                                   : 0);
         slot = m_actions.OpenSlot(QUERY_REPLY_MSG);
         if (slot == 0) {
             FailWithoutSocket();
@@ -124,8 +128,10 @@ void DetectionLogic::OnRetryTick() {
         --retriesLeft;
         m_actions.CloseSlot(slot);
         m_actions.SetBindPosition(0);
-        // Same sequence as the first request; TIMER_RETRY keeps running.
-        BeginDiscovery(false);
+        // Same sequence as the first request; TIMER_RETRY keeps running
+        // unless there is no socket to retry on.
+        if (!BeginDiscovery(false))
+            m_actions.KillTimer(TIMER_RETRY);
         return;
     }
     const int count = m_actions.LocalAddressCount();
@@ -133,8 +139,12 @@ void DetectionLogic::OnRetryTick() {
         // One more stage from the next local address, resending the kept request.
         retriesLeft = kStageSends;
         slot = m_actions.ReopenSlot(DISCOVERY_REPLY_MSG, slot);
-        m_actions.SetTimer(TIMER_RESEND, kRetryPeriodMs);
         m_actions.KillTimer(TIMER_RETRY);
+        if (slot == 0) {
+            FailWithoutSocket();
+            return;
+        }
+        m_actions.SetTimer(TIMER_RESEND, kRetryPeriodMs);
         return;
     }
     m_actions.SetPerInterfaceBinding(false);
@@ -180,6 +190,9 @@ bool DetectionLogic::SendDiscovery() {
 void DetectionLogic::OnDiscoveryReply() {
     if (detected)
         return;
+    // From a cleared buffer: a short reply reads as zeros past its end, never
+    // as bytes of an earlier datagram.
+    datagram.fill(0);
     if (!m_actions.ReceiveDatagram(slot, datagram.data()))
         return;
     const DatagramHeader header = ReadHeader(datagram.data());
@@ -230,7 +243,14 @@ void DetectionLogic::SendQuery(int32_t selectedLanguage) {
 void DetectionLogic::OnQueryReply() {
     if (acknowledged)
         return;
+    // The buffer still holds our own query: a one-byte datagram would read
+    // as its header.
+    datagram.fill(0);
     if (!m_actions.ReceiveDatagram(slot, datagram.data()))
+        return;
+    // Only the router that answered the discovery answers for itself.
+    uint32_t sender = 0;
+    if (!m_actions.GetLastSender(slot, &sender) || sender != deviceSummary.deviceAddress)
         return;
     const DatagramHeader header = ReadHeader(datagram.data());
     if (header.sequence != sequence || header.command != CMD_QUERY)
@@ -241,8 +261,6 @@ void DetectionLogic::OnQueryReply() {
         m_actions.SetActionDone();
         return;
     }
-    uint32_t sender = 0;
-    m_actions.GetLastSender(slot, &sender);
     expectedSender = sender;
     acknowledged = true;
     m_actions.KillTimer(TIMER_RETRY);

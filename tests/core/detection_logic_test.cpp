@@ -35,6 +35,7 @@ public:
     // Test set-up.
     int localAddresses = 2;
     bool failOpen = false;
+    int failOpenFromCall = 0; // OpenSlot calls from this number on fail; 0: none
     bool failSend = false;
     int32_t language = 2;
 
@@ -49,6 +50,8 @@ public:
     int bindPosition = 0;
     int foundInterface = -7;
     std::map<int, FakeSlot> slots;
+    int openCalls = 0;
+    int badSlotCalls = 0; // calls naming a slot that is not open
 
     // Incoming datagram for the next ReceiveDatagram.
     std::vector<uint8_t> incoming;
@@ -63,7 +66,8 @@ public:
     bool StartNetworking() override { return true; }
     void ReadLocalAddresses() override {}
     int OpenSlot(unsigned message) override {
-        if (failOpen)
+        ++openCalls;
+        if (failOpen || (failOpenFromCall > 0 && openCalls >= failOpenFromCall))
             return 0;
         int number = 1;
         while (slots.count(number))
@@ -76,9 +80,21 @@ public:
         slots[number] = slot;
         return number;
     }
-    bool CloseSlot(int slot) override { return slots.erase(slot) == 1; }
+    // The open slot, or null (counted) as the real table refuses it.
+    FakeSlot* Find(int slot) {
+        auto it = slots.find(slot);
+        if (it == slots.end()) {
+            ++badSlotCalls;
+            return nullptr;
+        }
+        return &it->second;
+    }
+    bool CloseSlot(int slot) override { return Find(slot) && slots.erase(slot) == 1; }
     int ReopenSlot(unsigned message, int oldSlot) override {
-        FakeSlot kept = slots.at(oldSlot);
+        const FakeSlot* old = Find(oldSlot);
+        if (!old)
+            return 0;
+        FakeSlot kept = *old;
         CloseSlot(oldSlot);
         int number = OpenSlot(message);
         if (number != 0) {
@@ -88,26 +104,32 @@ public:
         return number;
     }
     bool SetDestination(int slot, uint32_t address) override {
-        FakeSlot& s = slots.at(slot);
-        s.destination = address;
+        FakeSlot* s = Find(slot);
+        if (!s)
+            return false;
+        s->destination = address;
         if (address == kBroadcastAddress && !perInterfaceBinding) {
-            s.boundInterface = foundInterface;
-            ++s.recreated;
+            s->boundInterface = foundInterface;
+            ++s->recreated;
         }
         return true;
     }
     bool SendCommand(int slot, uint16_t command, uint16_t sequence, uint8_t* datagram) override {
-        FakeSlot& s = slots.at(slot);
+        FakeSlot* s = Find(slot);
+        if (!s)
+            return false;
         size_t length = WriteHeader(datagram, command, sequence);
         if (failSend || length == 0)
             return false;
-        s.last.assign(datagram, datagram + length);
-        sent.push_back({now, slot, s.boundInterface, s.destination, s.last});
+        s->last.assign(datagram, datagram + length);
+        sent.push_back({now, slot, s->boundInterface, s->destination, s->last});
         return true;
     }
     bool ResendLast(int slot) override {
-        FakeSlot& s = slots.at(slot);
-        sent.push_back({now, slot, s.boundInterface, s.destination, s.last});
+        FakeSlot* s = Find(slot);
+        if (!s)
+            return false;
+        sent.push_back({now, slot, s->boundInterface, s->destination, s->last});
         return true;
     }
     bool ReceiveDatagram(int slot, uint8_t* datagram) override {
@@ -296,6 +318,7 @@ TEST_F(Detection, AcceptedReplyLeadsToAQueryTwoSecondsLater) {
     EXPECT_EQ(header.bodyLength, 747);
     EXPECT_EQ(header.sequence, static_cast<uint16_t>(seq + 1));
     EXPECT_EQ(query.destination, kBroadcastAddress);
+    EXPECT_EQ(query.boundInterface, 1) << "the query leaves by the card that found the router";
     EXPECT_EQ(page.slots.at(query.slot).message, QUERY_REPLY_MSG);
     // The router's own record, language byte replaced by the selected code.
     std::vector<uint8_t> expected = DiscoveryReply(seq, 2);
@@ -329,8 +352,11 @@ TEST_F(Detection, LanguageByteZeroShowsRetryBoxAndSendsNoQuery) {
 
 TEST_F(Detection, ShortReplyReadsAsLanguageZero) {
     StartAndRunTo(1000);
+    // A whole reply that is dropped first must not fill in the short one.
+    Deliver(DiscoveryReply(static_cast<uint16_t>(logic.sequence - 1), 3), kRouter);
+    ASSERT_FALSE(logic.detected);
     std::vector<uint8_t> reply = DiscoveryReply(logic.sequence, 3);
-    reply.resize(300); // the rest of the buffer keeps the zeros sent out
+    reply.resize(300); // the rest reads as zeros
     Deliver(reply, kRouter);
     EXPECT_TRUE(logic.detected);
     EXPECT_EQ(page.retryMessages, 1);
@@ -342,6 +368,13 @@ TEST_F(Detection, QueryRepliesMustMatchSequenceAndCommand) {
     Deliver(DiscoveryReply(logic.sequence), kRouter);
     page.RunUntil(logic, page.now + 2000);
     const uint16_t seq = logic.sequence;
+    // One byte 01: over the query still in the buffer it would read as a
+    // matching acceptance.
+    Deliver({CMD_QUERY}, kRouter, true);
+    EXPECT_FALSE(logic.acknowledged) << "one-byte datagram";
+    Deliver(QueryReply(seq), Address(192, 168, 1, 77), true);
+    EXPECT_FALSE(logic.acknowledged) << "another host's reply";
+    EXPECT_EQ(logic.sequence, seq) << "neither uses up the sequence";
     Deliver(QueryReply(seq, 0, CMD_DISCOVER), kRouter, true);
     EXPECT_EQ(logic.sequence, seq) << "wrong command leaves the sequence";
     Deliver(QueryReply(static_cast<uint16_t>(seq + 1)), kRouter, true);
@@ -373,6 +406,33 @@ TEST_F(Detection, NoSocketShowsTheErrorAndEndsWithoutRetries) {
     EXPECT_EQ(page.communicationErrors, 1);
     EXPECT_EQ(page.actionDoneAt, 1000u);
     EXPECT_TRUE(page.sent.empty());
+}
+
+TEST_F(Detection, NoSocketLaterInTheSearchEndsItThere) {
+    struct Case {
+        const char* name;
+        int failingOpen; // number of the OpenSlot call that fails first
+        uint64_t endsAt;
+        size_t sends;
+    } cases[] = {
+        {"second retry", 3, 11000, 2},
+        {"switch to the second address", 4, 16000, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakePage fresh;
+        fresh.failOpenFromCall = c.failingOpen;
+        DetectionLogic search(fresh);
+        search.StartDetection(1000);
+        fresh.RunUntil(search, c.endsAt);
+        EXPECT_EQ(fresh.communicationErrors, 1);
+        EXPECT_EQ(fresh.actionDoneAt, c.endsAt);
+        EXPECT_TRUE(fresh.timers.empty()) << "no timer left running";
+        fresh.RunUntil(search, 100000);
+        EXPECT_EQ(fresh.badSlotCalls, 0) << "no call on a slot that is not open";
+        EXPECT_EQ(fresh.sent.size(), c.sends);
+        EXPECT_EQ(fresh.communicationErrors, 1);
+    }
 }
 
 TEST_F(Detection, FailedDiscoverySendIsReportedAndRetried) {

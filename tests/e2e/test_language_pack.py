@@ -15,7 +15,8 @@ Scenarios run side by side, each in its own namespaces and Wine session:
              asks for Detect first; Detect then finds the (restarted) router;
   second     the router only behind the second local address, an empty device
              password and German: found after the first address's three
-             requests, uploaded with empty credentials, finish page."""
+             requests, the query (language 3) reaches it on the same link,
+             uploaded with empty credentials, finish page."""
 
 import glob
 import json
@@ -90,6 +91,16 @@ def udp_records(record_dirs):
             with open(path) as f:
                 records.append(json.load(f))
     return sorted(records, key=lambda r: r["time"])
+
+
+def wait_queries(folder, timeout_s):
+    """The query records (command 1) once there is one, or [] after the time."""
+    deadline = time.monotonic() + timeout_s
+    while True:
+        queries = [r for r in udp_records([folder]) if r.get("command") == 1]
+        if queries or time.monotonic() > deadline:
+            return queries
+        time.sleep(0.2)
 
 
 def http_records_in(folder):
@@ -300,6 +311,19 @@ def scenario_second_address(build, name):
             # Minute, then 0/5/10 s from the first address, 20 s the resend.
             check("found only after the first address's three requests",
                   FIRST_WAIT_S + 17 <= delay <= FIRST_WAIT_S + 35, True)
+        # The query leaves by the card that found the router (2 s after the
+        # reply): from the second address, over the router's own link.
+        queries = wait_queries(run.record_dir, 10)
+        check("one query", len(queries), 1)
+        if queries:
+            link = run.topology.links[0]
+            check("query from the second local address",
+                  queries[0]["sender"].split(":")[0], link.program_ip)
+            check("query came in on the router's link",
+                  (queries[0]["interface"], queries[0]["interface_address"]),
+                  (link.router_if, link.router_ip))
+            check("query language byte (DE)", queries[0].get("language"), 3)
+            check("query carries the device's record", queries[0].get("record_matches"), True)
         run.ui.press(PACK_UPGRADE)
         packs = wait_http(run.record_dir, "/upload_lang.cgi", 40)
         check("language pack posted", len(packs), 1)

@@ -1,18 +1,68 @@
-// The discovery socket table on real Winsock, over loopback only (the test
-// runs in a private network namespace). A listener on 127.0.0.1:916 plays
-// the router and sees exactly what the table puts on the wire.
+// The discovery socket table on real Winsock, in the test's private network
+// namespace: loopback and the two network cards that ctest asks the sandbox
+// for (FWU_SANDBOX_CARDS). A listener on port 916 plays the router and sees
+// exactly what the table puts on the wire.
 
 #include <gtest/gtest.h>
 
 #include <winsock.h>
 
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "net/device_discovery.h"
+#include "pages/language_pack_detection.h"
+#include "pages/shared_values.h"
 
 namespace dd = DeviceDiscovery;
+
+// Link seam: the program's Winsock calls go through import pointers, and this
+// test defines three of them itself, so that a call can fail the way the
+// system may let it fail. Unarmed, they hand every call to wsock32.
+namespace seam {
+int startupError = 0;         // WSAStartup returns it (once) when set
+int broadcastOptionError = 0; // setsockopt(SO_BROADCAST) fails with it (once) when set
+
+template <typename Function> Function Real(const char* name) {
+    static const HMODULE wsock32 = ::LoadLibraryA("wsock32.dll");
+    // Through void*: FARPROC has no parameters of its own to convert from.
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(wsock32, name)));
+}
+
+int WINAPI Startup(WORD version, LPWSADATA data) {
+    if (const int error = startupError) {
+        startupError = 0;
+        ::WSASetLastError(0); // nothing to ask for after a failed start
+        return error;
+    }
+    return Real<decltype(&Startup)>("WSAStartup")(version, data);
+}
+
+int WINAPI SetOption(SOCKET socket, int level, int name, const char* value, int length) {
+    if (broadcastOptionError && level == SOL_SOCKET && name == SO_BROADCAST) {
+        ::WSASetLastError(broadcastOptionError);
+        broadcastOptionError = 0;
+        return SOCKET_ERROR;
+    }
+    return Real<decltype(&SetOption)>("setsockopt")(socket, level, name, value, length);
+}
+
+// A close that succeeds clears the last error, as Winsock is free to do.
+int WINAPI Close(SOCKET socket) {
+    const int result = Real<decltype(&Close)>("closesocket")(socket);
+    if (result == 0)
+        ::WSASetLastError(0);
+    return result;
+}
+} // namespace seam
+
+extern "C" {
+decltype(&seam::Startup) __imp_WSAStartup = &seam::Startup;
+decltype(&seam::SetOption) __imp_setsockopt = &seam::SetOption;
+decltype(&seam::Close) __imp_closesocket = &seam::Close;
+}
 
 namespace {
 
@@ -51,14 +101,15 @@ private:
     HWND m_window = nullptr;
 };
 
-// The router's side: a UDP socket on 127.0.0.1:916 with a short read limit.
+// The router's side: a UDP socket on port 916 (127.0.0.1 unless told
+// otherwise; any address hears broadcasts) with a short read limit.
 class Listener {
 public:
-    Listener() {
+    explicit Listener(uint32_t local = kLoopback) {
         m_socket = ::socket(AF_INET, SOCK_DGRAM, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
-        address.sin_addr.s_addr = kLoopback;
+        address.sin_addr.s_addr = local;
         address.sin_port = htons(DISCOVERY_PORT);
         m_bound = ::bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
         int timeoutMs = 1500;
@@ -148,6 +199,9 @@ TEST(DiscoveryBeforeStart, EveryOperationFailsWithNotStarted) {
     EXPECT_EQ(DD_ERR_NOT_STARTED, dd::lastError);
     EXPECT_FALSE(dd::GetLastSender(1, &sender));
     EXPECT_FALSE(dd::CloseSlot(1));
+    seam::startupError = WSASYSNOTREADY;
+    EXPECT_FALSE(dd::StartNetworking());
+    EXPECT_EQ(WSASYSNOTREADY, dd::lastError) << "WSAStartup's own result";
     EXPECT_TRUE(dd::StartNetworking());
     EXPECT_TRUE(dd::StartNetworking()); // again true on every later call
 }
@@ -227,7 +281,21 @@ TEST_F(DiscoveryTable, BadSlotNumbersFail) {
         EXPECT_FALSE(dd::ReceiveDatagram(c.slot, datagram));
         EXPECT_EQ(DD_ERR_BAD_SLOT, dd::lastError);
         EXPECT_FALSE(dd::CloseSlot(c.slot));
+        dd::lastError = 0;
+        EXPECT_EQ(0, dd::ReopenSlot(m_window.Get(), DISCOVERY_REPLY_MSG, c.slot));
+        EXPECT_EQ(DD_ERR_BAD_SLOT, dd::lastError);
     }
+    const int closed = dd::OpenSlot(m_window.Get(), DISCOVERY_REPLY_MSG);
+    ASSERT_TRUE(dd::CloseSlot(closed));
+    EXPECT_EQ(0, dd::ReopenSlot(m_window.Get(), DISCOVERY_REPLY_MSG, closed));
+    EXPECT_EQ(DD_ERR_BAD_SLOT, dd::lastError);
+}
+
+TEST_F(DiscoveryTable, FailedOpenKeepsTheErrorOfTheCallThatFailed) {
+    seam::broadcastOptionError = WSAENETDOWN;
+    EXPECT_EQ(0, dd::OpenSlot(m_window.Get(), DISCOVERY_REPLY_MSG));
+    EXPECT_EQ(WSAENETDOWN, dd::lastError) << "setsockopt, read before the socket was closed";
+    EXPECT_EQ(1, dd::OpenSlot(m_window.Get(), DISCOVERY_REPLY_MSG)) << "nothing was kept";
 }
 
 TEST_F(DiscoveryTable, PerInterfaceBindingWalksTheLocalAddresses) {
@@ -349,4 +417,85 @@ TEST_F(DiscoveryTable, LocalAddressesStayWithinTheList) {
     std::printf("local addresses (%d): %s\n", count, shown.c_str());
     EXPECT_LE(count, dd::kMaxLocalAddresses);
     EXPECT_EQ(0x5A5A5A5Au, list.back());
+}
+
+namespace {
+
+// The page's detection actions on this test's window, with the timers kept
+// here (the test fires them) and the message boxes counted instead of shown.
+class TestPageActions : public WindowDetectionActions {
+public:
+    using WindowDetectionActions::WindowDetectionActions;
+    void SetTimer(unsigned id, unsigned) override { timers.insert(id); }
+    void KillTimer(unsigned id) override { timers.erase(id); }
+    void ShowCommunicationError() override { ++boxes; }
+    void ShowRetryMessage() override { ++boxes; }
+    std::set<unsigned> timers;
+    int boxes = 0;
+};
+
+std::vector<uint8_t> Reply(uint16_t command, const std::vector<uint8_t>& request) {
+    std::vector<uint8_t> reply(command == CMD_DISCOVER ? DATAGRAM_MAX_SIZE : 8, 0);
+    reply[0] = static_cast<uint8_t>(command);
+    reply[4] = request[4]; // the request's sequence
+    reply[5] = request[5];
+    if (command == CMD_DISCOVER) {
+        reply[6] = 0xEB;
+        reply[7] = 0x02;
+        reply[8] = DISCOVERY_REPLY_RECORD_TYPE;
+        reply[8 + LANGUAGE_CODE_OFFSET] = 1;
+    }
+    return reply;
+}
+
+} // namespace
+
+// A PC with two cards, the router heard only from the second: the query must
+// leave from that card too, or the router never learns the language.
+TEST_F(DiscoveryTable, QueryLeavesByTheCardThatFoundTheRouter) {
+    Listener router(INADDR_ANY);
+    ASSERT_TRUE(router.Bound());
+    CWnd page;
+    page.m_hWnd = m_window.Get();
+    TestPageActions actions(page);
+    DetectionLogic detection(actions);
+    SelectedLanguage = 3;
+
+    detection.StartDetection(60000);
+    detection.OnTimer(TIMER_START);
+    ASSERT_EQ(2, dd::localAddressCount) << "the sandbox gives this test two cards";
+    const uint32_t firstCard = dd::localAddresses[0];
+    const uint32_t secondCard = dd::localAddresses[1];
+    sockaddr_in from{};
+    for (int request = 0; request < 3; ++request) {
+        ASSERT_EQ(8u, router.Receive(&from).size()) << request;
+        EXPECT_EQ(firstCard, from.sin_addr.s_addr) << request;
+        detection.OnTimer(TIMER_RETRY); // the third tick moves to the second card
+    }
+    ASSERT_EQ(1u, actions.timers.count(TIMER_RESEND));
+    detection.OnTimer(TIMER_RESEND);
+    const std::vector<uint8_t> request = router.Receive(&from);
+    ASSERT_EQ(8u, request.size());
+    ASSERT_EQ(secondCard, from.sin_addr.s_addr);
+
+    router.SendTo(from, Reply(CMD_DISCOVER, request));
+    ASSERT_TRUE(m_window.WaitFor(DISCOVERY_REPLY_MSG, 3000));
+    detection.OnDiscoveryReply();
+    ASSERT_TRUE(detection.detected);
+    EXPECT_EQ(1, detection.deviceSummary.interfaceIndex);
+
+    detection.OnTimer(TIMER_START); // the query, 2 s later on the page
+    const std::vector<uint8_t> query = router.Receive(&from);
+    ASSERT_EQ(DATAGRAM_MAX_SIZE, query.size());
+    EXPECT_EQ(CMD_QUERY, query[0]);
+    EXPECT_EQ(3, query[8 + LANGUAGE_CODE_OFFSET]);
+    EXPECT_EQ(secondCard, from.sin_addr.s_addr) << "query from the card that found the router";
+
+    router.SendTo(from, Reply(CMD_QUERY, query));
+    ASSERT_TRUE(m_window.WaitFor(QUERY_REPLY_MSG, 3000));
+    detection.OnQueryReply();
+    EXPECT_TRUE(detection.acknowledged);
+    EXPECT_EQ(0, actions.boxes);
+    EXPECT_TRUE(router.Receive().empty()) << "nothing else on the wire";
+    page.m_hWnd = nullptr;
 }

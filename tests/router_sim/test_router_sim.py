@@ -385,8 +385,9 @@ class RouterSimTest(unittest.TestCase):
         port = udp.getsockname()[1]
         data, sender = self.broadcast(udp, discovery(0xBEEF))
         self.assertEqual(sender, (ROUTER, 916))
-        self.assertEqual(self.record(router, "udp-1.json")["interface"],
-                         self.topo.links[0].router_if)
+        arrived = self.record(router, "udp-1.json")
+        self.assertEqual((arrived["interface"], arrived["interface_address"]),
+                         (self.topo.links[0].router_if, ROUTER))
         self.assertEqual(len(data), 755)
         self.assertEqual(struct.unpack_from("<HHHHH", data), (0, 0, 0xBEEF, 747, 4))
         self.assertEqual(data[8 + 42:8 + 49], b"s3cret\0")
@@ -455,6 +456,31 @@ class RouterSimTest(unittest.TestCase):
             with self.assertRaises(socket.timeout):
                 self.broadcast(udp, query(2, data[8:]))
             self.assertEqual(self.record(router, "udp-2.json")["language"], 1)
+        with self.subTest("udp-query-one-byte"):
+            self.start("--fault", "udp-query-one-byte")
+            udp = self.udp_socket()
+            data, _ = self.broadcast(udp, discovery(1))
+            self.assertEqual(self.broadcast(udp, query(2, data[8:])), (b"\x01", (ROUTER, 916)))
+            reply, _ = udp.recvfrom(4096)
+            self.assertEqual(struct.unpack_from("<HHH", reply), (1, 0, 2))
+        with self.subTest("query reply from another address than the discovery reply"):
+            self.start("--fault", f"udp-second-address={EXTRA_ROUTER_ADDRESS}")
+            udp = self.udp_socket()
+            data, found = self.broadcast(udp, discovery(1))
+            _, answered = self.broadcast(udp, query(2, data[8:]))
+            self.assertEqual((found[0], answered[0]), (EXTRA_ROUTER_ADDRESS, ROUTER))
+        with self.subTest("udp-second-host"):
+            router = self.start("--device-password", "pw", "--fault",
+                                f"udp-second-host={EXTRA_ROUTER_ADDRESS}")
+            udp = self.udp_socket()
+            first, first_sender = self.broadcast(udp, discovery(9))
+            second, second_sender = udp.recvfrom(4096)
+            self.assertEqual((first_sender[0], first[8 + 42:8 + 45]), (ROUTER, b"pw\0"))
+            self.assertEqual((second_sender[0], second[8 + 42:8 + 47]),
+                             (EXTRA_ROUTER_ADDRESS, b"pw-2\0"))
+            self.assertEqual(struct.unpack_from("<HHHHH", second), (0, 0, 9, 747, 4))
+            self.assertEqual(self.record(router, "udp-1.json")["second_host_reply_from"],
+                             f"{EXTRA_ROUTER_ADDRESS}:916")
         with self.subTest("combined"):
             self.start("--fault", "udp-wrong-type", "--fault", "udp-zero-language")
             data, _ = self.broadcast(self.udp_socket(), discovery(1))
@@ -468,7 +494,8 @@ class RouterSimTest(unittest.TestCase):
                  (["--fault", "status-401", "--fault", "never-answer"], "exclude each other"),
                  (["--device-password", "p" * 704], "longer than 703"),
                  (["--language-byte", "256"], "0 to 255"),
-                 (["--fault", "udp-second-address"], "needs an address")]
+                 (["--fault", "udp-second-address"], "needs an address"),
+                 (["--fault", "udp-second-host"], "needs an address")]
         for args, message in cases:
             with self.subTest(message):
                 result = self.topo.run_in(self.topo.router_ns,

@@ -31,6 +31,7 @@ from recorder import Recorder, log  # noqa: E402
 from udp_side import LANGUAGE_OFFSET, PASSWORD_OFFSET, UDP_FAULTS, UdpServer  # noqa: E402
 
 SECOND_ADDRESS_FAULT = "udp-second-address"
+SECOND_HOST_FAULT = "udp-second-host"
 # Faults that decide the whole HTTP answer: only one of them at a time.
 EXCLUSIVE_HTTP_FAULTS = ("refuse", "close-mid-body", "never-answer", "status-401",
                          "status-403", "status-404", "status-500")
@@ -65,7 +66,8 @@ class Config:
         # converted.
         vars(self).update(vars(args))
         self.device_password = args.device_password.encode("latin-1")
-        self.faults, self.second_address = split_faults(args.fault, args.udp_second_address)
+        self.faults, self.second_address, self.second_host = split_faults(
+            args.fault, args.udp_second_address)
 
     def expected_credentials(self, path):
         """(user, password) the request must carry, or None to accept any."""
@@ -80,13 +82,18 @@ class Config:
 
 
 def split_faults(values, second_address):
+    """(fault names, second address, second host address) of the --fault values."""
     faults = set()
+    second_host = None
     for value in values or []:
         name, _, argument = value.partition("=")
-        if name == SECOND_ADDRESS_FAULT:
+        if name in (SECOND_ADDRESS_FAULT, SECOND_HOST_FAULT):
             if not argument:
-                raise ValueError("udp-second-address needs an address: udp-second-address=ADDR")
-            second_address = argument
+                raise ValueError(f"{name} needs an address: {name}=ADDR")
+            if name == SECOND_ADDRESS_FAULT:
+                second_address = argument
+            else:
+                second_host = argument
         elif name in HTTP_FAULTS or name in UDP_FAULTS:
             faults.add(name)
         else:
@@ -100,7 +107,9 @@ def split_faults(values, second_address):
         raise ValueError("udp-short and udp-long exclude each other")
     if second_address:
         faults.add(SECOND_ADDRESS_FAULT)
-    return faults, second_address
+    if second_host:
+        faults.add(SECOND_HOST_FAULT)
+    return faults, second_address, second_host
 
 
 def parse_arguments(argv):
@@ -128,7 +137,8 @@ def parse_arguments(argv):
     add("--ready-file", help="written once the sockets listen")
     add("--fault", action="append", metavar="NAME",
         help="one of: " + ", ".join(HTTP_FAULTS + UDP_FAULTS) + ", " + SECOND_ADDRESS_FAULT
-        + "=ADDR; may be repeated")
+        + "=ADDR, " + SECOND_HOST_FAULT + "=ADDR; may be repeated (see udp_side.py for the "
+        "UDP ones)")
     add("--udp-second-address", metavar="ADDR",
         help="same as --fault udp-second-address=ADDR")
     add("--slow-rate", type=int, default=64 * 1024, help="bytes per second with slow-read")

@@ -10,6 +10,23 @@ device record:
   offset 42   the upload password text, then NUL
   after it    opaque filler up to offset 745, the same pattern
   offset 746  the device's language byte
+
+UDP faults (--fault):
+  udp-wrong-type, udp-wrong-status, udp-wrong-seq, udp-zero-language
+                          one field of the discovery reply is wrong
+  udp-short, udp-long     the discovery reply is 100 or 800 bytes long
+  udp-query-wrong-seq, udp-query-wrong-command
+                          one field of the query reply is wrong
+  udp-query-silent        queries are recorded but not answered
+  udp-query-one-byte      a query is first answered with the one byte 01,
+                          then as usual
+  udp-second-address=ADDR discovery replies leave from ADDR (an address the
+                          test added to the router), query replies still from
+                          the router's own address: a query reply from
+                          another address than the one that was found
+  udp-second-host=ADDR    a second device at ADDR answers every discovery
+                          too, right after the router, with a record of its
+                          own (password + "-2")
 """
 
 import select
@@ -34,7 +51,8 @@ LONG_REPLY_SIZE = 800
 
 UDP_FAULTS = ("udp-wrong-type", "udp-wrong-status", "udp-wrong-seq", "udp-short",
               "udp-long", "udp-zero-language", "udp-query-wrong-seq", "udp-query-wrong-command",
-              "udp-query-silent")
+              "udp-query-silent", "udp-query-one-byte")
+ONE_BYTE = b"\x01"
 
 
 def opaque_byte(offset):
@@ -87,7 +105,8 @@ def query_reply(sequence, status, record, faults):
 
 
 def arrival(ancillary):
-    """(interface name, destination address) from an IP_PKTINFO message."""
+    """(interface name, local address of that interface, destination address)
+    from an IP_PKTINFO message."""
     for level, kind, data in ancillary:
         if level == socket.IPPROTO_IP and kind == IP_PKTINFO and len(data) >= 12:
             index = struct.unpack_from("=i", data)[0]
@@ -95,8 +114,8 @@ def arrival(ancillary):
                 name = socket.if_indextoname(index)
             except OSError:
                 name = str(index)
-            return name, socket.inet_ntoa(data[8:12])
-    return None, None
+            return name, socket.inet_ntoa(data[4:8]), socket.inet_ntoa(data[8:12])
+    return None, None, None
 
 
 class UdpServer:
@@ -112,6 +131,12 @@ class UdpServer:
         self._second = None
         if config.second_address:
             self._second = self._open((config.second_address, config.udp_port))
+        # Another device on the same link: it only ever answers discoveries.
+        self._other_device = None
+        if config.second_host:
+            self._other_device = self._open((config.second_host, config.udp_port))
+            self._other_record = build_record(config.device_password + b"-2",
+                                              config.language_byte)
 
     @staticmethod
     def _open(address):
@@ -126,7 +151,7 @@ class UdpServer:
         return sock
 
     def close(self):
-        for sock in (self._main, self._second):
+        for sock in (self._main, self._second, self._other_device):
             if sock is not None:
                 sock.close()
 
@@ -147,18 +172,26 @@ class UdpServer:
         self._recorder.write_bytes(f"udp-{number}.bin", data)
         summary = {"n": number, "time": time.time(), "sender": f"{sender[0]}:{sender[1]}",
                    "length": len(data), "received_on": "%s:%d" % sock.getsockname(),
-                   "interface": arrived[0], "destination": arrived[1],
+                   "interface": arrived[0], "interface_address": arrived[1],
+                   "destination": arrived[2],
                    "command": None, "status": None, "sequence": None, "body_length": None}
         reply, reply_socket, summary["answer"] = self._answer(data, summary, sock)
         summary["reply_length"] = len(reply) if reply else None
         if reply:
             summary["reply_from"] = "%s:%d" % reply_socket.getsockname()
+        sends = [(ONE_BYTE, sock)] if summary.get("one_byte_first") else []
+        if reply:
+            sends.append((reply, reply_socket))
+        if reply and summary["command"] == CMD_DISCOVER and self._other_device is not None:
+            other, _ = discovery_reply(summary["sequence"], self._other_record, ())
+            sends.append((other, self._other_device))
+            summary["second_host_reply_from"] = "%s:%d" % self._other_device.getsockname()
         # The summary is on disk before the reply leaves: a client that got the
         # reply finds its record.
         self._recorder.write_json(f"udp-{number}.json", summary)
-        if reply:
+        for datagram, from_socket in sends:
             try:
-                reply_socket.sendto(reply, sender)
+                from_socket.sendto(datagram, sender)
             except OSError as error:
                 log("udp-send-error", n=number, error=error)
         log("udp", n=number, sender=summary["sender"], length=len(data),
@@ -182,6 +215,7 @@ class UdpServer:
             summary["language"] = record[LANGUAGE_OFFSET]
             summary["record_matches"] = (
                 record[:LANGUAGE_OFFSET] == self._sent_record[:LANGUAGE_OFFSET])
+            summary["one_byte_first"] = "udp-query-one-byte" in self._config.faults
             if "udp-query-silent" in self._config.faults:
                 return None, None, "silent: udp-query-silent"
             summary["reply_status"] = self._config.query_status

@@ -191,6 +191,7 @@ class NetNs:
         self.name = f"{prefix}-p{os.getpid()}-{uuid.uuid4().hex[:8]}"
         self._active = False
         self._veth_count = 0
+        self._card_count = 0
 
     def __enter__(self):
         _install_handlers()
@@ -270,6 +271,19 @@ class NetNs:
         _run(["ip", "-n", self.name, "link", "set", my_dev, "up"])
         _run(["ip", "-n", other_ns.name, "link", "set", peer_dev, "up"])
         return my_dev, peer_dev
+
+    def add_card(self, cidr):
+        """A network card of the namespace's own with address `cidr`: one end of
+        a veth pair whose other end, also inside, has no address. Broadcasts
+        from the card reach this namespace's own listeners and nothing else."""
+        card = f"card{self._card_count}"
+        self._card_count += 1
+        _run(["ip", "-n", self.name, "link", "add", card, "type", "veth", "peer", "name",
+              f"{card}peer"])
+        self.add_address(cidr, card)
+        for dev in (card, f"{card}peer"):
+            _run(["ip", "-n", self.name, "link", "set", dev, "up"])
+        return card
 
     def add_address(self, cidr, dev):
         # Broadcast address set so that subnet broadcasts reach the peer.

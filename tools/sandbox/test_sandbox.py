@@ -83,6 +83,13 @@ class WineTestTest(unittest.TestCase):
         self.assertIn("addresses: 127.0.0.1\n", res.stdout)
         self.assertIn("probe stderr", res.stderr)
 
+    def test_cards_asked_for_are_there_beside_loopback(self):
+        env = dict(os.environ, FWU_SANDBOX_CARDS="192.168.51.10/24 192.168.52.10/24")
+        res = wine_test("report", "0", env=env)
+        self.assertEqual(res.returncode, 0, res.stderr)
+        line = next(l for l in res.stdout.splitlines() if l.startswith("addresses:"))
+        self.assertEqual(sorted(line.split()[1:]), ["127.0.0.1", "192.168.51.10", "192.168.52.10"])
+
     def test_a_crash_ends_with_a_non_zero_code(self):
         res = wine_test("crash", timeout=60)
         self.assertNotEqual(res.returncode, 0)
