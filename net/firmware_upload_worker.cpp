@@ -13,6 +13,7 @@
 
 HWND UploadStatusWindow = nullptr;
 DWORD UploadReceiveTimeoutMs = 30000;
+DWORD UploadWaitLimitMs = 180000;
 
 namespace {
 
@@ -35,8 +36,12 @@ struct CallbackShared {
     std::atomic<HINTERNET> request{nullptr};
     std::atomic<HANDLE> connectReady{nullptr};
     std::atomic<HANDLE> requestComplete{nullptr};
+    std::atomic<HANDLE> requestClosed{nullptr};
     // Error code of the request's last asynchronous completion.
     std::atomic<DWORD> completionError{ERROR_SUCCESS};
+    // Off once the final report is due: nothing the library still delivers
+    // may reach the page after it.
+    std::atomic<bool> reporting{false};
 };
 CallbackShared g_shared;
 
@@ -50,30 +55,67 @@ struct HandleCloser {
 };
 using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
+// Everything an asynchronous operation on the request reads or writes. The
+// library may go on using it after a wait has given up, until it has let go
+// of the request.
+struct TransferBuffers {
+    std::unique_ptr<uint8_t[]> body;
+    size_t bodyLength = 0;
+    INTERNET_BUFFERSA sendRecord{};
+    INTERNET_BUFFERSA readRecord{};
+    char piece[kPieceSize + 1] = {};
+};
+
+// How long the library may still take to let go of a request that was
+// closed with an operation pending: that operation ends with its receive.
+DWORD ClosingWaitMs() {
+    return UploadReceiveTimeoutMs + 1000;
+}
+
 // Everything one run opens, released on every exit: the WinINet handles
-// (request, connection, root), then the events, then the body.
+// child first (request, connection, root), then the events and the buffers.
 class UploadRun {
 public:
     UploadRun() = default;
     UploadRun(const UploadRun&) = delete;
     UploadRun& operator=(const UploadRun&) = delete;
     ~UploadRun() {
+        // Closing the request ends what is still pending on it (Wine's
+        // library only once that operation's receive ends); the library is
+        // done with the buffers once the request's closing notification has
+        // come.
+        bool released = true;
+        if (request) {
+            request.Close();
+            released = ::WaitForSingleObject(requestClosed.get(), ClosingWaitMs()) == WAIT_OBJECT_0;
+        }
+        g_shared.reporting = false;
+        connection.Close();
         if (root)
             ::InternetSetStatusCallback(root.Get(), nullptr);
-        request.Close();
-        connection.Close();
         root.Close();
         g_shared.connection = nullptr;
         g_shared.request = nullptr;
+        if (!released) {
+            // Still in the library's hands: left to it for the life of the
+            // process rather than freed under a pending operation. The
+            // events stay too, since a late completion still sets them.
+            static_cast<void>(buffers.release());
+            connectReady.release();
+            requestComplete.release();
+            requestClosed.release();
+            return;
+        }
         // The callback no longer finds the events once they are gone.
         g_shared.connectReady = nullptr;
         g_shared.requestComplete = nullptr;
+        g_shared.requestClosed = nullptr;
     }
 
-    std::unique_ptr<uint8_t[]> body;
-    size_t bodyLength = 0;
+    std::unique_ptr<TransferBuffers> buffers = std::make_unique<TransferBuffers>();
     UniqueHandle connectReady;
     UniqueHandle requestComplete;
+    UniqueHandle requestClosed;
     InternetHandle root;
     InternetHandle connection;
     InternetHandle request;
@@ -83,68 +125,132 @@ void PostStatus(WPARAM count, LPARAM final) {
     ::PostMessageA(UploadStatusWindow, WM_UPLOAD_STATUS, count, final);
 }
 
-// No single step of a live upload waits this long; a library that never
-// completes an operation must not hold the worker for ever.
-constexpr DWORD kOperationLimitMs = 180000;
+// How one asynchronous library call ended.
+struct Completion {
+    enum Kind { kDone, kFailed, kGaveUp } kind = kDone;
+    DWORD error = ERROR_SUCCESS; // of the failed call or of its completion
+};
 
-// A library call that failed with ERROR_IO_PENDING carries on in the
-// background: wait for its completion and go on as if it had succeeded.
-// Sending steps also take a completion that reports an error as a failure:
-// the library does not fail the next write after a refused connection, it
-// leaves it pending.
-bool Settle(bool succeeded, HANDLE completion, bool checkCompletion = false) {
-    if (succeeded)
-        return true;
-    if (::GetLastError() != ERROR_IO_PENDING)
-        return false;
-    if (::WaitForSingleObject(completion, kOperationLimitMs) != WAIT_OBJECT_0)
-        return false;
-    return !checkCompletion || g_shared.completionError.load() == ERROR_SUCCESS;
+// Makes one library call that may complete asynchronously and waits for it
+// at most waitMs. The completion error is cleared before the call, never
+// after: the library may report the completion on its own thread before the
+// call has returned ERROR_IO_PENDING.
+template <typename Call> Completion Complete(HANDLE event, DWORD waitMs, Call call) {
+    g_shared.completionError = ERROR_SUCCESS;
+    if (call())
+        return {};
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_IO_PENDING)
+        return {Completion::kFailed, error};
+    if (::WaitForSingleObject(event, waitMs) != WAIT_OBJECT_0)
+        return {Completion::kGaveUp, ERROR_SUCCESS};
+    const DWORD completionError = g_shared.completionError.load();
+    if (completionError != ERROR_SUCCESS)
+        return {Completion::kFailed, completionError};
+    return {};
+}
+
+// How the request ended, as far as the worker saw it.
+struct RequestEnd {
+    bool bodyHandedOver = false; // the library took every chunk
+    Completion end;              // of HttpEndRequestA, once the body was handed over
+    DWORD status = 0;            // HTTP status read back; 0 when there was none
+};
+
+// The one place that decides how an upload that reached the router ends:
+//
+//   body handed over | what ended the request                      | report
+//   -----------------+---------------------------------------------+--------
+//   no               | the send start or a chunk failed, was reset | failed
+//                    | or aborted, or a wait gave up on it         |
+//   yes              | a status below 400 read back                | done
+//   yes              | a status of 400 or above                    | failed
+//   yes              | the connection closed before any byte of an | done
+//                    | answer                                      |
+//   yes              | silence until the receive time-out, or the  | done
+//                    | wait for the answer gave up                 |
+//   yes              | a reset or an abort                         | failed
+//   yes              | any other error, notably                    | done
+//                    | ERROR_HTTP_INVALID_SERVER_RESPONSE          |
+//
+// Done without an answer is the router restarting with its new image. The
+// library reports some cases alike: a close before any answer and an answer
+// that is not HTTP at all both come as ERROR_HTTP_INVALID_SERVER_RESPONSE
+// (Wine's library reads the latter as HTTP/1.0 200 and the former as status
+// 0). The restarting router's case decides, so a router that is already
+// writing its new image is never reported as failed: a user told to try
+// again might switch it off.
+LPARAM FinalReportOf(const RequestEnd& end) {
+    if (!end.bodyHandedOver)
+        return kUploadFailed;
+    if (end.status != 0)
+        return end.status < kFirstErrorStatus ? kUploadFinished : kUploadFailed;
+    if (end.end.kind == Completion::kFailed && (end.end.error == ERROR_INTERNET_CONNECTION_RESET ||
+                                                end.end.error == ERROR_INTERNET_CONNECTION_ABORTED))
+        return kUploadFailed;
+    return kUploadFinished;
 }
 
 bool CreateEvents(UploadRun& run) {
     run.connectReady.reset(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
     run.requestComplete.reset(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
-    if (!run.connectReady || !run.requestComplete)
+    run.requestClosed.reset(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    if (!run.connectReady || !run.requestComplete || !run.requestClosed)
         return false;
     g_shared.connectReady = run.connectReady.get();
     g_shared.requestComplete = run.requestComplete.get();
+    g_shared.requestClosed = run.requestClosed.get();
+    g_shared.reporting = true;
     return true;
 }
 
+// Sends and receives on the connection are bounded, so a router that stops
+// reading or never answers ends the operation with an error.
+void SetTimeouts(HINTERNET handle) {
+    DWORD timeout = UploadReceiveTimeoutMs;
+    ::InternetSetOptionA(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
+    ::InternetSetOptionA(handle, INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof timeout);
+}
+
 bool OpenRoot(UploadRun& run) {
-    run.root.Reset(::InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr,
+    // The router is on the local network: a proxy could not reach it, or
+    // would carry the administrator's password to another host.
+    run.root.Reset(::InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr,
                                    INTERNET_FLAG_ASYNC));
     if (!run.root)
         return false;
-    // Children inherit the bound on a silent router.
-    DWORD timeout = UploadReceiveTimeoutMs;
-    ::InternetSetOptionA(run.root.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
+    SetTimeouts(run.root.Get()); // children inherit them
     return true;
 }
 
 bool Connect(UploadRun& run, const UploadRequest& request) {
-    HINTERNET connection = ::InternetConnectA(
-        run.root.Get(), request.host, INTERNET_DEFAULT_HTTP_PORT, AdminUserName.GetString(),
-        request.password, INTERNET_SERVICE_HTTP, 0, kConnectionContext);
-    if (!Settle(connection != nullptr, run.connectReady.get()))
+    HINTERNET connection = nullptr;
+    const Completion opened = Complete(run.connectReady.get(), UploadWaitLimitMs, [&] {
+        connection = ::InternetConnectA(run.root.Get(), request.host, INTERNET_DEFAULT_HTTP_PORT,
+                                        AdminUserName.GetString(), request.password,
+                                        INTERNET_SERVICE_HTTP, 0, kConnectionContext);
+        return connection != nullptr;
+    });
+    if (opened.kind == Completion::kGaveUp)
         return false;
     run.connection.Reset(connection ? connection : g_shared.connection.load());
     return static_cast<bool>(run.connection);
 }
 
 bool OpenRequest(UploadRun& run, const UploadRequest& request) {
-    HINTERNET opened =
-        ::HttpOpenRequestA(run.connection.Get(), "POST", request.object, nullptr, nullptr, nullptr,
-                           INTERNET_FLAG_NO_CACHE_WRITE, kRequestContext);
-    if (!Settle(opened != nullptr, run.requestComplete.get()))
-        return false;
+    HINTERNET opened = nullptr;
+    const Completion done = Complete(run.requestComplete.get(), UploadWaitLimitMs, [&] {
+        opened = ::HttpOpenRequestA(run.connection.Get(), "POST", request.object, nullptr, nullptr,
+                                    nullptr, INTERNET_FLAG_NO_CACHE_WRITE, kRequestContext);
+        return opened != nullptr;
+    });
+    // The outcome of a completion is not examined: without a handle the open
+    // failed. A handle the library made is owned (and closed) either way.
     run.request.Reset(opened ? opened : g_shared.request.load());
-    if (!run.request)
+    g_shared.request = run.request.Get(); // the same handle the callback may have stored
+    if (!run.request || done.kind == Completion::kGaveUp)
         return false;
-    DWORD timeout = UploadReceiveTimeoutMs;
-    ::InternetSetOptionA(run.request.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout,
-                         sizeof timeout);
+    SetTimeouts(run.request.Get());
     return true;
 }
 
@@ -167,16 +273,17 @@ bool BuildBody(UploadRun& run, const UploadRequest& request) {
     if (size.QuadPart < 0 || bodyLength > INT_MAX)
         return false;
     const size_t fileSize = static_cast<size_t>(size.QuadPart);
-    run.bodyLength = static_cast<size_t>(bodyLength);
-    run.body = std::make_unique<uint8_t[]>(run.bodyLength); // zero-filled
+    TransferBuffers& buffers = *run.buffers;
+    buffers.bodyLength = static_cast<size_t>(bodyLength);
+    buffers.body = std::make_unique<uint8_t[]>(buffers.bodyLength); // zero-filled
     FormBodyLayout layout;
-    if (!WriteUploadFormFrame(path, fileSize, run.body.get(), run.bodyLength, &layout))
+    if (!WriteUploadFormFrame(path, fileSize, buffers.body.get(), buffers.bodyLength, &layout))
         return false;
     if (fileSize == 0)
         return true;
     DWORD read = 0;
-    return ::ReadFile(file.get(), run.body.get() + layout.fileOffset, static_cast<DWORD>(fileSize),
-                      &read, nullptr) &&
+    return ::ReadFile(file.get(), buffers.body.get() + layout.fileOffset,
+                      static_cast<DWORD>(fileSize), &read, nullptr) &&
            read == fileSize;
 }
 
@@ -190,7 +297,8 @@ bool AddHeaders(UploadRun& run, const UploadRequest& request) {
     char line[kHeaderLineSize] = {};
     if (!AddHeader(handle, FormContentTypeHeader()))
         return false;
-    if (!FormatContentLengthHeader(line, sizeof line, run.bodyLength) || !AddHeader(handle, line))
+    if (!FormatContentLengthHeader(line, sizeof line, run.buffers->bodyLength) ||
+        !AddHeader(handle, line))
         return false;
     if (!FormatRefererHeader(line, sizeof line, request.host) || !AddHeader(handle, line))
         return false;
@@ -208,82 +316,81 @@ bool ReadBackHeaders(UploadRun& run) {
 }
 
 bool StartSending(UploadRun& run) {
-    INTERNET_BUFFERSA buffers{};
+    INTERNET_BUFFERSA& record = run.buffers->sendRecord;
+    record = {};
     // 40 bytes in a 32-bit build; the library checks the size of its own
     // platform's record.
-    buffers.dwStructSize = sizeof buffers;
-    g_shared.completionError = ERROR_SUCCESS;
-    const BOOL ok = ::HttpSendRequestExA(run.request.Get(), &buffers, nullptr, 0, kRequestContext);
-    return Settle(ok != FALSE, run.requestComplete.get(), true);
+    record.dwStructSize = sizeof record;
+    return Complete(run.requestComplete.get(), UploadWaitLimitMs, [&] {
+               return ::HttpSendRequestExA(run.request.Get(), &record, nullptr, 0,
+                                           kRequestContext) != FALSE;
+           }).kind == Completion::kDone;
 }
 
+// Every chunk in turn; a chunk counts as sent only when its completion
+// reports no error.
 bool WriteBody(UploadRun& run) {
+    const TransferBuffers& buffers = *run.buffers;
     size_t at = 0;
-    while (at < run.bodyLength) {
-        const size_t left = run.bodyLength - at;
+    while (at < buffers.bodyLength) {
+        const size_t left = buffers.bodyLength - at;
         const DWORD chunk = static_cast<DWORD>(left > kChunkSize ? kChunkSize : left);
         DWORD written = 0; // not used: each chunk starts behind the previous one
-        const BOOL ok =
-            ::InternetWriteFile(run.request.Get(), run.body.get() + at, chunk, &written);
-        g_shared.completionError = ERROR_SUCCESS;
-        if (!Settle(ok != FALSE, run.requestComplete.get(), true))
+        const Completion sent = Complete(run.requestComplete.get(), UploadWaitLimitMs, [&] {
+            return ::InternetWriteFile(run.request.Get(), buffers.body.get() + at, chunk,
+                                       &written) != FALSE;
+        });
+        if (sent.kind != Completion::kDone)
             return false;
         at += chunk;
     }
     return true;
 }
 
-// The router took the whole body when it answers below 400, or when it
-// closes or stays silent without answering (a router that restarts at once
-// does that). A reset means it dropped the connection while the body was
-// still coming in.
-bool RouterTookBody(HINTERNET request, DWORD endError) {
+RequestEnd EndRequest(UploadRun& run) {
+    RequestEnd end;
+    end.bodyHandedOver = true;
+    // A router that keeps the connection open without answering is bounded
+    // by the receive time-out; the wait limit only backs it up.
+    end.end = Complete(run.requestComplete.get(), UploadWaitLimitMs, [&] {
+        return ::HttpEndRequestA(run.request.Get(), nullptr, HSR_INITIATE, kRequestContext) !=
+               FALSE;
+    });
+    if (end.end.kind == Completion::kGaveUp)
+        return end; // the request is still busy: nothing to read back
     DWORD status = 0;
     DWORD size = sizeof status;
-    if (::HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
-                         nullptr))
-        return status < kFirstErrorStatus;
-    switch (endError) {
-    case ERROR_INTERNET_CONNECTION_RESET:
-    case ERROR_INTERNET_CONNECTION_ABORTED:
-        return false;
-    default:
-        return true;
-    }
+    if (::HttpQueryInfoA(run.request.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
+                         &status, &size, nullptr))
+        end.status = status;
+    return end;
 }
 
-bool EndRequest(UploadRun& run) {
-    g_shared.completionError = ERROR_SUCCESS;
-    DWORD endError = ERROR_SUCCESS;
-    if (!::HttpEndRequestA(run.request.Get(), nullptr, HSR_INITIATE, kRequestContext)) {
-        endError = ::GetLastError();
-        if (endError == ERROR_IO_PENDING) {
-            // A router that keeps the connection open without answering is
-            // bounded by the receive time-out; this limit only backs it up.
-            if (::WaitForSingleObject(run.requestComplete.get(), kOperationLimitMs) !=
-                WAIT_OBJECT_0)
-                return true;
-            endError = g_shared.completionError.load();
-        }
-    }
-    return RouterTookBody(run.request.Get(), endError);
-}
-
-// The answer is read to its end (or to the first failure) and dropped.
+// The answer is read to its end, to the first failure, or for as long as
+// the receive time-out in all, and dropped.
 void DrainResponse(UploadRun& run) {
-    char piece[kPieceSize + 1] = {};
+    TransferBuffers& buffers = *run.buffers;
+    const ULONGLONG deadline = ::GetTickCount64() + UploadReceiveTimeoutMs;
     for (int reads = 0; reads < kMaxResponseReads; ++reads) {
-        INTERNET_BUFFERSA buffers{};
-        buffers.dwStructSize = sizeof buffers;
-        buffers.lpvBuffer = piece;
-        buffers.dwBufferLength = kPieceSize;
-        const BOOL ok =
-            ::InternetReadFileExA(run.request.Get(), &buffers, IRF_ASYNC, kRequestContext);
-        if (!Settle(ok != FALSE, run.requestComplete.get()))
+        const ULONGLONG now = ::GetTickCount64();
+        if (now >= deadline)
             return;
-        if (buffers.dwBufferLength == 0 || buffers.dwBufferLength > kPieceSize)
+        const DWORD left = static_cast<DWORD>(deadline - now);
+        INTERNET_BUFFERSA& record = buffers.readRecord;
+        record = {};
+        record.dwStructSize = sizeof record;
+        record.lpvBuffer = buffers.piece;
+        record.dwBufferLength = kPieceSize;
+        const Completion read = Complete(
+            run.requestComplete.get(), left < UploadWaitLimitMs ? left : UploadWaitLimitMs, [&] {
+                return ::InternetReadFileExA(run.request.Get(), &record, IRF_ASYNC,
+                                             kRequestContext) != FALSE;
+            });
+        if (read.kind != Completion::kDone)
             return;
-        piece[buffers.dwBufferLength] = '\0';
+        if (record.dwBufferLength == 0 || record.dwBufferLength > kPieceSize)
+            return;
+        buffers.piece[record.dwBufferLength] = '\0';
     }
 }
 
@@ -297,10 +404,15 @@ LPARAM RunUpload(const UploadRequest& request) {
     if (!Connect(run, request))
         return kUploadNoConnection;
     if (!OpenRequest(run, request) || !BuildBody(run, request) || !AddHeaders(run, request) ||
-        !ReadBackHeaders(run) || !StartSending(run) || !WriteBody(run) || !EndRequest(run))
+        !ReadBackHeaders(run))
         return kUploadFailed;
-    DrainResponse(run);
-    return kUploadFinished;
+    RequestEnd end; // the body not handed over until every chunk was taken
+    if (StartSending(run) && WriteBody(run))
+        end = EndRequest(run);
+    const LPARAM final = FinalReportOf(end);
+    if (final == kUploadFinished && end.status != 0)
+        DrainResponse(run);
+    return final;
 }
 
 } // namespace
@@ -308,13 +420,13 @@ LPARAM RunUpload(const UploadRequest& request) {
 UINT __cdecl FirmwareUploadWorker(LPVOID request) {
     const LPARAM final =
         request ? RunUpload(*static_cast<const UploadRequest*>(request)) : kUploadFailed;
-    // Posted after every handle is closed, so nothing of this run is left
-    // when the page hears the end.
+    // Posted after every handle is closed and the library has let go of the
+    // request, so nothing of this run is left when the page hears the end.
     PostStatus(0, final);
     return 0;
 }
 
-void CALLBACK UploadStatusCallback(HINTERNET /*handle*/, DWORD_PTR context, DWORD status,
+void CALLBACK UploadStatusCallback(HINTERNET handle, DWORD_PTR context, DWORD status,
                                    LPVOID information, DWORD informationLength) {
     if (context == kConnectionContext) {
         if (status == INTERNET_STATUS_HANDLE_CREATED && information != nullptr) {
@@ -326,6 +438,10 @@ void CALLBACK UploadStatusCallback(HINTERNET /*handle*/, DWORD_PTR context, DWOR
     }
     if (context != kRequestContext)
         return;
+    // A request the worker gave up on may still report; only the current
+    // one counts.
+    if (status != INTERNET_STATUS_HANDLE_CREATED && handle != g_shared.request.load())
+        return;
     switch (status) {
     case INTERNET_STATUS_HANDLE_CREATED:
         if (information != nullptr)
@@ -334,7 +450,7 @@ void CALLBACK UploadStatusCallback(HINTERNET /*handle*/, DWORD_PTR context, DWOR
         break;
     case INTERNET_STATUS_REQUEST_SENT:
         // A zero count would read as a final status at the page.
-        if (information != nullptr && informationLength >= sizeof(DWORD)) {
+        if (g_shared.reporting && information != nullptr && informationLength >= sizeof(DWORD)) {
             const DWORD sent = *static_cast<const DWORD*>(information);
             if (sent != 0)
                 PostStatus(sent, 0);
@@ -345,6 +461,10 @@ void CALLBACK UploadStatusCallback(HINTERNET /*handle*/, DWORD_PTR context, DWOR
             g_shared.completionError =
                 static_cast<const INTERNET_ASYNC_RESULT*>(information)->dwError;
         SetIfOpen(g_shared.requestComplete);
+        break;
+    case INTERNET_STATUS_HANDLE_CLOSING:
+        // The library has let go of the request and of every buffer it was given.
+        SetIfOpen(g_shared.requestClosed);
         break;
     default:
         break;

@@ -21,20 +21,46 @@ bool AddHeader(HINTERNET request, const char* line, DWORD flags) {
 
 } // namespace
 
-HttpPoster::HttpPoster(DWORD pauseAfterSendMs) : m_pauseAfterSendMs(pauseAfterSendMs) {
+HttpPoster::HttpPoster(DWORD pauseAfterSendMs, DWORD timeoutMs)
+    : m_pauseAfterSendMs(pauseAfterSendMs), m_timeoutMs(timeoutMs) {
     // Not tested here: without a root handle the first header step fails.
-    m_root.Reset(::InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    // The router is on the local network: a proxy could not reach it, or
+    // would carry the router's password to another host.
+    m_root.Reset(::InternetOpenA(kAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
 }
 
 HttpPoster::~HttpPoster() {
-    m_root.Close();
+    CloseHandles();
+}
+
+void HttpPoster::CloseHandles() {
+    // Child first: a parent closed under its children takes them along.
     m_request.Close();
     m_connection.Close();
+    m_root.Close();
 }
 
 bool HttpPoster::Fail() {
     m_lastError = ::GetLastError();
     return false;
+}
+
+bool HttpPoster::FailWith(DWORD error) {
+    m_lastError = error;
+    return false;
+}
+
+bool HttpPoster::ConfigureRequest(HINTERNET request) {
+    // A router that stops taking the body or never answers ends the post
+    // with an error instead of holding the worker.
+    DWORD timeout = m_timeoutMs;
+    // The request asks for "gzip, deflate": the library decodes such an
+    // answer, so that a compressed refusal page is still searched.
+    BOOL decode = TRUE;
+    return ::InternetSetOptionA(request, INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof timeout) &&
+           ::InternetSetOptionA(request, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout,
+                                sizeof timeout) &&
+           ::InternetSetOptionA(request, INTERNET_OPTION_HTTP_DECODING, &decode, sizeof decode);
 }
 
 bool HttpPoster::PostMultipart(const char* url, const uint8_t* data, int64_t dataLength,
@@ -73,6 +99,10 @@ bool HttpPoster::PostMultipart(const char* url, const uint8_t* data, int64_t dat
         ::HttpOpenRequestA(m_connection.Get(), "POST", path.c_str(), nullptr, url, acceptTypes,
                            INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION, 0));
     HINTERNET request = m_request.Get();
+    // Without a request the first header step fails; a null handle would set
+    // the options for the whole process.
+    if (request && !ConfigureRequest(request))
+        return Fail();
 
     char contentLength[kLineBuffer];
     std::snprintf(contentLength, sizeof contentLength, "Content-Length: %d\r\n",
@@ -103,46 +133,93 @@ bool HttpPoster::PostMultipart(const char* url, const uint8_t* data, int64_t dat
     return true;
 }
 
-void HttpPoster::ReadResponse() {
+// The status must come from an HTTP status line. Wine's library makes one
+// up for an answer that is not HTTP at all: a bare "HTTP/1.0 200 OK" with
+// not one header line, which no router's web server sends.
+bool HttpPoster::ReadStatus() {
+    HINTERNET request = m_request.Get();
+    DWORD status = 0;
+    DWORD size = sizeof status;
+    if (!::HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
+                          nullptr) ||
+        status == 0)
+        return FailWith(ERROR_HTTP_INVALID_SERVER_RESPONSE);
+    m_httpStatus = status;
+    std::vector<char> raw(kRawHeaderBuffer);
+    size = kRawHeaderBuffer;
+    if (!::HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, raw.data(), &size, nullptr)) {
+        if (::GetLastError() == ERROR_INSUFFICIENT_BUFFER)
+            return true; // a head that large has header lines
+        return Fail();
+    }
+    const std::string head(raw.data(), size);
+    const size_t lineEnd = head.find("\r\n");
+    if (lineEnd == std::string::npos || head.compare(lineEnd, std::string::npos, "\r\n\r\n") == 0)
+        return FailWith(ERROR_HTTP_INVALID_SERVER_RESPONSE);
+    return true;
+}
+
+// The whole answer, read as it comes (a read never waits for more than is
+// there), within the time-out in all and kMaxResponseLength bytes.
+bool HttpPoster::ReadResponse() {
+    HINTERNET request = m_request.Get();
     std::vector<char> chunk(kReadChunk + 2, 0);
-    m_response.assign(kReadChunk + 2, 0);
+    m_response.assign(1, 0);
     size_t total = 0;
-    DWORD got = 0;
-    // A read error ends the reading: whatever came so far is the response.
-    while (::InternetReadFile(m_request.Get(), chunk.data(), kReadChunk, &got) && got > 0) {
+    const ULONGLONG deadline = ::GetTickCount64() + m_timeoutMs;
+    for (;;) {
+        // Waits at most the receive time-out; 0 at the answer's end.
+        DWORD available = 0;
+        if (!::InternetQueryDataAvailable(request, &available, 0, 0))
+            return Fail();
+        if (available == 0)
+            break;
+        if (total + available > kMaxResponseLength)
+            return FailWith(ERROR_INSUFFICIENT_BUFFER);
+        if (::GetTickCount64() >= deadline)
+            return FailWith(ERROR_INTERNET_TIMEOUT);
+        DWORD got = 0;
+        if (!::InternetReadFile(request, chunk.data(),
+                                available < kReadChunk ? available : kReadChunk, &got))
+            return Fail();
+        if (got == 0)
+            break;
         chunk[got] = 0;
+        m_response.resize(total + got + 1);
         std::memcpy(m_response.data() + total, chunk.data(), got);
         total += got;
         m_response[total] = 0;
-        m_response.resize(total + kResponseGrowth, 0);
     }
+    // An answer that ends before its Content-Length was cut off. A decoded
+    // answer's length is not the one on the wire, so it is not compared.
+    char encoding[64];
+    DWORD size = sizeof encoding;
+    if (::HttpQueryInfoA(request, HTTP_QUERY_CONTENT_ENCODING, encoding, &size, nullptr))
+        return true;
+    DWORD length = 0;
+    size = sizeof length;
+    if (::HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length,
+                         &size, nullptr) &&
+        length != total)
+        return FailWith(ERROR_HANDLE_EOF);
+    return true;
 }
 
 bool HttpPoster::PostAndRead(std::string* response, const char* url, const uint8_t* data,
                              int64_t dataLength, const char* user, const char* password,
                              const char* fileName) {
-    if (!url) {
-        m_lastError = kNoUrl;
-        return false;
-    }
+    if (!url)
+        return FailWith(kNoUrl);
     if (!PostMultipart(url, data, dataLength, user, password, fileName))
         return false;
-    ReadResponse();
-    *response = m_response.data(); // up to the first NUL byte
-
-    DWORD status = 0;
-    DWORD size = sizeof status;
-    if (::HttpQueryInfoA(m_request.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
-                         &size, nullptr))
-        m_httpStatus = status;
-
-    m_request.Close();
-    m_connection.Close();
-    m_root.Close();
-    // An error page is never an accepted upload, whatever its text says.
-    if (m_httpStatus >= 400) {
-        m_lastError = ERROR_HTTP_INVALID_SERVER_RESPONSE;
+    const bool read = ReadStatus() && ReadResponse();
+    if (read)
+        *response = m_response.data(); // up to the first NUL byte
+    CloseHandles();
+    if (!read)
         return false;
-    }
+    // An error page is never an accepted upload, whatever its text says.
+    if (m_httpStatus >= 400)
+        return FailWith(ERROR_HTTP_INVALID_SERVER_RESPONSE);
     return true;
 }

@@ -1,8 +1,9 @@
 #pragma once
 // HttpPoster: a small synchronous WinINet client that posts one file as the
 // upload form (net/upload_form_body.h) and returns the server's whole
-// response text. One poster serves one post: a successful PostAndRead closes
-// every handle, the root included, so a second one fails.
+// response text. One poster serves one post: a PostAndRead that got as far
+// as the answer closes every handle, the root included, so a second one
+// fails.
 
 #include <windows.h>
 #include <wininet.h>
@@ -16,20 +17,26 @@
 class HttpPoster {
 public:
     static constexpr DWORD kPauseAfterSendMs = 5000; // gives the router time to take the file
+    // Send and receive time-out, and the longest the answer may take to read.
+    static constexpr DWORD kTimeoutMs = 30000;
     static constexpr DWORD kReadChunk = 255999;
-    static constexpr size_t kResponseGrowth = 256000;
+    // A router's answer is a short page; a longer one is not its answer.
+    static constexpr size_t kMaxResponseLength = 1024 * 1024;
     static constexpr size_t kMaxFileNameLength = 957; // fits the 1024-byte form line
     static constexpr DWORD kNoUrl = static_cast<DWORD>(-1);
 
-    // The pause after the request is ended is only shortened by tests.
-    explicit HttpPoster(DWORD pauseAfterSendMs = kPauseAfterSendMs);
+    // The pause and the time-out are only shortened by tests.
+    explicit HttpPoster(DWORD pauseAfterSendMs = kPauseAfterSendMs, DWORD timeoutMs = kTimeoutMs);
     HttpPoster(const HttpPoster&) = delete;
     HttpPoster& operator=(const HttpPoster&) = delete;
     ~HttpPoster();
 
     // dataLength -1: data is NUL-terminated text. True when the post went out
-    // and the response was read with an HTTP status below 400; the response
-    // text (up to its first NUL byte) goes to *response in either case.
+    // and the whole answer was read with an HTTP status below 400. The answer
+    // text (up to its first NUL byte) goes to *response whenever it was read
+    // whole, also with an error status. An answer without a readable status,
+    // cut short, longer than kMaxResponseLength or slower than the time-out
+    // is a failure.
     bool PostAndRead(std::string* response, const char* url, const uint8_t* data,
                      int64_t dataLength, const char* user, const char* password,
                      const char* fileName);
@@ -43,13 +50,18 @@ public:
 
 private:
     bool Fail();
-    void ReadResponse();
+    bool FailWith(DWORD error);
+    bool ConfigureRequest(HINTERNET request);
+    bool ReadStatus();
+    bool ReadResponse();
+    void CloseHandles();
 
     InternetHandle m_root;
     InternetHandle m_request;
     InternetHandle m_connection;
-    std::vector<char> m_response; // NUL-terminated text, grown while reading
+    std::vector<char> m_response; // NUL-terminated text
     DWORD m_lastError = 0;
     DWORD m_httpStatus = 0;
     DWORD m_pauseAfterSendMs;
+    DWORD m_timeoutMs;
 };

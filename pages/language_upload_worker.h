@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include "net/http_poster.h"
+
 // Everything the worker reads, written by the page before the thread starts
 // and not touched by it again until the popup has closed.
 struct LanguageUpload {
@@ -20,8 +22,12 @@ struct LanguageUpload {
     std::unique_ptr<uint8_t[]> fileData; // freed by the worker
     uint32_t fileLength = 0;
     std::atomic<bool> uploadOk{false};
+    // The poster's pause after sending and its time-out; shortened by tests.
+    DWORD pauseAfterSendMs = HttpPoster::kPauseAfterSendMs;
+    DWORD timeoutMs = HttpPoster::kTimeoutMs;
 };
 
 // Thread procedure; param is the page's LanguageUpload. 1 when the router
-// accepted the pack, 0 otherwise.
+// accepted the pack, 0 otherwise. Nothing it meets, not even a failed
+// allocation, escapes the thread: any failure is reported as a failed post.
 UINT __cdecl LanguageUploadWorker(LPVOID param);

@@ -1,6 +1,7 @@
 // HttpPoster against a small HTTP server on a loopback port of this process:
 // what goes on the wire (headers, the exact form body) and what comes back
-// (large, NUL-cut and error responses). Runs in the test's own namespace.
+// (large, NUL-cut, compressed, cut-short, slow and error responses), and the
+// language-pack worker's verdict on each. Runs in the test's own namespace.
 
 #include <gtest/gtest.h>
 
@@ -9,20 +10,64 @@
 #include <winsock.h>
 
 #include <atomic>
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "net/upload_form_body.h"
+#include "pages/language_pack_answers.h"
+#include "pages/language_upload_worker.h"
+#include "pages/shared_values.h"
+#include "tests/net/import_hook.h"
+#include "tests/net/system_proxy.h"
+
+// Allocations from this size on fail while a test arms it, wherever they are
+// made in this program.
+static std::atomic<size_t> g_failAllocationsFrom{SIZE_MAX};
+
+// The process heap rather than malloc, which the compiler would pair with
+// new expressions and warn about.
+void* operator new(size_t size) {
+    if (size >= g_failAllocationsFrom.load())
+        throw std::bad_alloc();
+    if (void* block = ::HeapAlloc(::GetProcessHeap(), 0, size ? size : 1))
+        return block;
+    throw std::bad_alloc();
+}
+void operator delete(void* block) noexcept {
+    if (block)
+        ::HeapFree(::GetProcessHeap(), 0, block);
+}
+void operator delete(void* block, size_t) noexcept {
+    operator delete(block);
+}
 
 namespace {
 
+// What a server sends once the request is in, and what it does then.
+struct Answer {
+    std::string bytes;
+    enum Then { kClose, kHold, kTrickle } then = kClose;
+};
+
+Answer Http(int status, const std::string& body, const std::string& headers = "") {
+    return {"HTTP/1.1 " + std::to_string(status) + " Answer\r\nContent-Type: text/html\r\n" +
+                headers + "Content-Length: " + std::to_string(body.size()) +
+                "\r\nConnection: close\r\n\r\n" + body,
+            Answer::kClose};
+}
+
 // Serves one connection: reads one request (headers and Content-Length
-// bytes), answers with the given status and body, and closes.
+// bytes), answers as told and closes, or holds the connection until the
+// client lets go. Every wait is bounded.
 class OneShotServer {
 public:
-    OneShotServer(int status, std::string body) : m_status(status), m_body(std::move(body)) {
+    explicit OneShotServer(Answer answer) : m_answer(std::move(answer)) {
         WSADATA data{};
         ::WSAStartup(MAKEWORD(1, 1), &data);
         m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -36,14 +81,17 @@ public:
         ::listen(m_listen, 1);
         m_thread = std::thread([this] { Serve(); });
     }
+    OneShotServer(int status, std::string body) : OneShotServer(Http(status, body)) {}
     OneShotServer(const OneShotServer&) = delete;
     OneShotServer& operator=(const OneShotServer&) = delete;
     ~OneShotServer() {
+        m_stop = true;
         ::closesocket(m_listen); // ends a still waiting accept
         if (m_thread.joinable())
             m_thread.join();
     }
 
+    unsigned short Port() const { return m_port; }
     std::string Url() const {
         return "http://127.0.0.1:" + std::to_string(m_port) + "/upload_lang.cgi";
     }
@@ -52,19 +100,52 @@ public:
         if (m_thread.joinable())
             m_thread.join();
     }
+    bool Connected() const { return m_connected; }
     std::string headers;
     std::vector<uint8_t> body;
 
 private:
+    static constexpr int kTickMs = 100;
+    static constexpr ULONGLONG kHoldLimitMs = 40000;
+
+    static bool Readable(SOCKET socket) {
+        fd_set set;
+        FD_ZERO(&set);
+        FD_SET(socket, &set);
+        timeval limit{0, kTickMs * 1000};
+        return ::select(0, &set, nullptr, nullptr, &limit) == 1;
+    }
+
     void Serve() {
         SOCKET client = ::accept(m_listen, nullptr, nullptr);
         if (client == INVALID_SOCKET)
             return;
+        m_connected = true;
+        ReadRequest(client);
+        Send(client, m_answer.bytes);
+        if (m_answer.then == Answer::kClose)
+            ::shutdown(client, 1);
+        // Until the client lets go, trickling a byte per tick if told to.
+        const ULONGLONG until = ::GetTickCount64() + kHoldLimitMs;
+        while (!m_stop && ::GetTickCount64() < until) {
+            if (m_answer.then == Answer::kTrickle && ::send(client, "x", 1, 0) != 1)
+                break;
+            char buffer[4096];
+            if (Readable(client) && ::recv(client, buffer, sizeof buffer, 0) <= 0)
+                break;
+        }
+        ::closesocket(client);
+    }
+
+    void ReadRequest(SOCKET client) {
         std::string received;
         char buffer[65536];
         size_t headerEnd = std::string::npos;
         size_t wanted = 0;
-        for (;;) {
+        const ULONGLONG until = ::GetTickCount64() + kHoldLimitMs;
+        while (!m_stop && ::GetTickCount64() < until) {
+            if (!Readable(client))
+                continue;
             const int got = ::recv(client, buffer, sizeof buffer, 0);
             if (got <= 0)
                 break;
@@ -84,28 +165,24 @@ private:
             headers = received.substr(0, headerEnd + 2);
             body.assign(received.begin() + static_cast<long>(headerEnd) + 4, received.end());
         }
-        const std::string answer = "HTTP/1.1 " + std::to_string(m_status) +
-                                   " Answer\r\nContent-Type: text/html\r\nContent-Length: " +
-                                   std::to_string(m_body.size()) + "\r\nConnection: close\r\n\r\n" +
-                                   m_body;
+    }
+
+    static void Send(SOCKET client, const std::string& bytes) {
         size_t sent = 0;
-        while (sent < answer.size()) {
-            const int n =
-                ::send(client, answer.data() + sent,
-                       static_cast<int>(std::min<size_t>(answer.size() - sent, 60000)), 0);
+        while (sent < bytes.size()) {
+            const int n = ::send(client, bytes.data() + sent,
+                                 static_cast<int>(std::min<size_t>(bytes.size() - sent, 60000)), 0);
             if (n <= 0)
                 break;
             sent += static_cast<size_t>(n);
         }
-        ::shutdown(client, 1);
-        ::recv(client, buffer, sizeof buffer, 0); // until the client lets go
-        ::closesocket(client);
     }
 
-    int m_status;
-    std::string m_body;
+    Answer m_answer;
     SOCKET m_listen = INVALID_SOCKET;
     unsigned short m_port = 0;
+    std::atomic<bool> m_connected{false};
+    std::atomic<bool> m_stop{false};
     std::thread m_thread;
 };
 
@@ -242,4 +319,269 @@ TEST(HttpPoster, MissingUrlAndUnreachableServerFail) {
     EXPECT_FALSE(longName.PostMultipart("http://127.0.0.1:9/x", FileBytes(5).data(), 5, "u", "p",
                                         name.c_str()));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), longName.LastError());
+}
+
+namespace {
+
+// "AutoUpgradeRet\"value=\"2" in a small router page, gzip-compressed: the
+// marker is not in these bytes, only in the decoded text.
+const unsigned char kGzipRefusalPage[] = {
+    0x1f, 0x8b, 0x08, 0x00, 0x00, 0x00, 0x00, 0x00, 0x02, 0x03, 0xb3, 0xc9, 0x28, 0xc9, 0xcd,
+    0xb1, 0xb3, 0x49, 0xca, 0x4f, 0xa9, 0xb4, 0xb3, 0x49, 0xcb, 0x2f, 0xca, 0xb5, 0xb3, 0xc9,
+    0xcc, 0x2b, 0x28, 0x2d, 0x51, 0xc8, 0x4c, 0xb1, 0x55, 0x72, 0x2c, 0x2d, 0xc9, 0x0f, 0x2d,
+    0x48, 0x2f, 0x4a, 0x4c, 0x49, 0x0d, 0x4a, 0x2d, 0x51, 0x2a, 0x4b, 0xcc, 0x29, 0x4d, 0xb5,
+    0x55, 0x32, 0x52, 0xb2, 0xb3, 0xd1, 0x87, 0x28, 0xd5, 0x87, 0xe8, 0xd3, 0x07, 0x1b, 0xc2,
+    0x05, 0x00, 0x43, 0xa5, 0x65, 0x9b, 0x4c, 0x00, 0x00, 0x00};
+const char kRefusal2Marker[] = "AutoUpgradeRet\"value=\"2";
+
+Answer GzipRefusal() {
+    return Http(200, std::string(std::begin(kGzipRefusalPage), std::end(kGzipRefusalPage)),
+                "Content-Encoding: gzip\r\n");
+}
+
+constexpr DWORD kShortTimeout = 1500;
+
+} // namespace
+
+TEST(HttpPoster, ACompressedAnswerIsDecodedBeforeItIsSearched) {
+    OneShotServer server(GzipRefusal());
+    HttpPoster poster(kNoPause);
+    std::string response;
+    ASSERT_TRUE(poster.PostAndRead(&response, server.Url().c_str(), FileBytes(5).data(), 5, "u",
+                                   "p", "f.lang"));
+    server.Wait();
+    EXPECT_NE(std::string::npos, server.headers.find("Accept-Encoding: gzip, deflate\r\n"));
+    EXPECT_NE(std::string::npos, response.find(kRefusal2Marker)) << response;
+}
+
+TEST(HttpPoster, KeepsAnAnswerOfOneMebibyteAndRefusesALongerOne) {
+    const size_t limit = HttpPoster::kMaxResponseLength;
+    ASSERT_EQ(limit, 1048576u);
+    {
+        OneShotServer server(200, std::string(limit, 'a'));
+        HttpPoster poster(kNoPause);
+        std::string response;
+        EXPECT_TRUE(poster.PostAndRead(&response, server.Url().c_str(), FileBytes(5).data(), 5, "u",
+                                       "p", "f.lang"));
+        EXPECT_EQ(limit, response.size());
+    }
+    OneShotServer server(200, std::string(limit + 1, 'a'));
+    HttpPoster poster(kNoPause);
+    std::string response;
+    EXPECT_FALSE(poster.PostAndRead(&response, server.Url().c_str(), FileBytes(5).data(), 5, "u",
+                                    "p", "f.lang"));
+    EXPECT_TRUE(response.empty()) << response.size() << " bytes";
+}
+
+// The router is on the local network: a proxy set for the user is not used.
+TEST(HttpPoster, GoesStraightToTheRouterPastAConfiguredProxy) {
+    OneShotServer router(200, "router");
+    OneShotServer proxy(200, "proxy");
+    SystemProxy setting("127.0.0.1:" + std::to_string(proxy.Port()));
+    ASSERT_TRUE(setting.Set());
+    HttpPoster poster(kNoPause);
+    std::string response;
+    EXPECT_TRUE(poster.PostAndRead(&response, router.Url().c_str(), FileBytes(5).data(), 5, "u",
+                                   "p", "f.lang"));
+    EXPECT_EQ("router", response);
+    EXPECT_TRUE(router.Connected());
+    EXPECT_FALSE(proxy.Connected());
+}
+
+namespace {
+
+using CloseFunction = BOOL(WINAPI*)(HINTERNET);
+CloseFunction g_realClose = nullptr;
+std::mutex g_closedMutex;
+std::vector<DWORD> g_closed; // kinds of the handles closed, in order
+
+BOOL WINAPI CloseWatched(HINTERNET handle) {
+    DWORD type = 0;
+    DWORD size = sizeof type;
+    if (!::InternetQueryOptionA(handle, INTERNET_OPTION_HANDLE_TYPE, &type, &size))
+        type = 0;
+    {
+        std::lock_guard<std::mutex> lock(g_closedMutex);
+        g_closed.push_back(type);
+    }
+    return g_realClose(handle);
+}
+
+const std::vector<DWORD> kChildFirst = {INTERNET_HANDLE_TYPE_HTTP_REQUEST,
+                                        INTERNET_HANDLE_TYPE_CONNECT_HTTP,
+                                        INTERNET_HANDLE_TYPE_INTERNET};
+
+} // namespace
+
+TEST(HttpPoster, ClosesItsHandlesChildFirst) {
+    ImportHook hook("wininet.dll", "InternetCloseHandle", reinterpret_cast<void*>(&CloseWatched));
+    ASSERT_TRUE(hook.Installed());
+    g_realClose = hook.Original<CloseFunction>();
+    struct Case {
+        const char* name;
+        bool listening; // else the send fails and the handles stay until destruction
+    } cases[] = {{"after a post", true}, {"at destruction after a failed send", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        {
+            std::lock_guard<std::mutex> lock(g_closedMutex);
+            g_closed.clear();
+        }
+        {
+            OneShotServer server(200, "ok");
+            const std::string url =
+                c.listening ? server.Url() : std::string("http://127.0.0.1:9/upload_lang.cgi");
+            HttpPoster poster(kNoPause);
+            std::string response;
+            EXPECT_EQ(c.listening, poster.PostAndRead(&response, url.c_str(), FileBytes(5).data(),
+                                                      5, "u", "p", "f.lang"));
+        }
+        std::lock_guard<std::mutex> lock(g_closedMutex);
+        EXPECT_EQ(kChildFirst, g_closed);
+    }
+}
+
+namespace {
+
+struct WorkerOutcome {
+    bool ended = false;
+    UINT result = 2;
+    bool uploadOk = false;
+    int actionDone = 0;
+    int actionCloseNow = 0;
+    bool fileDataFreed = false;
+    std::vector<std::string> boxes; // texts of the message boxes shown, in order
+};
+
+// Runs the language-pack worker on a thread of its own, as the page does,
+// against url, and closes each message box it shows as a user pressing OK.
+WorkerOutcome RunLanguageWorker(const std::string& url) {
+    LanguageUpload upload;
+    upload.url = url;
+    upload.user = "admin";
+    upload.password = "devpw";
+    upload.path = ".\\Firmware\\ZEPHYRA_FR.lang";
+    upload.fileLength = 10;
+    upload.fileData.reset(new uint8_t[10]());
+    upload.pauseAfterSendMs = kNoPause;
+    upload.timeoutMs = kShortTimeout;
+    ActionDone = 0;
+    ActionCloseNow = 0;
+
+    WorkerOutcome outcome;
+    std::atomic<DWORD> workerId{0};
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        workerId = ::GetCurrentThreadId();
+        outcome.result = LanguageUploadWorker(&upload);
+        done = true;
+    });
+    std::vector<HWND> seen;
+    const ULONGLONG deadline = ::GetTickCount64() + 60000;
+    while (!done && ::GetTickCount64() < deadline) {
+        ::Sleep(20);
+        struct Search {
+            std::vector<HWND> boxes;
+        } search;
+        ::EnumThreadWindows(
+            workerId,
+            [](HWND window, LPARAM raw) -> BOOL {
+                char className[32] = {};
+                ::GetClassNameA(window, className, sizeof className);
+                if (::IsWindowVisible(window) && std::string(className) == "#32770")
+                    reinterpret_cast<Search*>(raw)->boxes.push_back(window);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        for (HWND box : search.boxes) {
+            if (std::find(seen.begin(), seen.end(), box) != seen.end())
+                continue;
+            seen.push_back(box);
+            char text[1024] = {};
+            ::GetDlgItemTextA(box, 0xFFFF, text, sizeof text); // the box's text static
+            outcome.boxes.emplace_back(text);
+            ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        }
+    }
+    outcome.ended = done;
+    if (!done) // a box nobody found: the worker is stuck, and so is the test
+        std::abort();
+    worker.join();
+    outcome.uploadOk = upload.uploadOk;
+    outcome.actionDone = ActionDone;
+    outcome.actionCloseNow = ActionCloseNow;
+    outcome.fileDataFreed = !upload.fileData;
+    return outcome;
+}
+
+struct WorkerCase {
+    const char* name;
+    Answer answer;
+    const char* message; // null: the pack was accepted
+};
+
+} // namespace
+
+// The worker reports an accepted pack only when the router's whole answer
+// came back with a readable status below 400 and no refusal marker; every
+// other ending shows its message and closes the popup at once.
+TEST(LanguageUploadWorker, AcceptsThePackOnlyOnAWholeReadableAnswer) {
+    const char* refusal2 = LanguagePackRefusal(kRefusal2Marker);
+    ASSERT_NE(nullptr, refusal2);
+    const WorkerCase cases[] = {
+        {"accepted", Http(200, "<html>ok</html>"), nullptr},
+        {"compressed refusal page", GzipRefusal(), refusal2},
+        {"error status", Http(404, "<html>not here</html>"), kUploadFailedMessage},
+        {"closed without an answer", {"", Answer::kClose}, kUploadFailedMessage},
+        {"status line not HTTP",
+         {"FOO/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok", Answer::kClose},
+         kUploadFailedMessage},
+        {"cut short",
+         {"HTTP/1.1 200 OK\r\nContent-Length: 1000\r\nConnection: close\r\n\r\nabcdef",
+          Answer::kClose},
+         kUploadFailedMessage},
+        {"longer than a mebibyte", Http(200, std::string(HttpPoster::kMaxResponseLength + 1, 'a')),
+         kUploadFailedMessage},
+        {"never answers", {"", Answer::kHold}, kUploadFailedMessage},
+        {"trickles without end",
+         {"HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n", Answer::kTrickle},
+         kUploadFailedMessage},
+    };
+    for (const WorkerCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        OneShotServer server(c.answer);
+        const ULONGLONG began = ::GetTickCount64();
+        const WorkerOutcome outcome = RunLanguageWorker(server.Url());
+        const ULONGLONG took = ::GetTickCount64() - began;
+        EXPECT_TRUE(server.Connected());
+        EXPECT_TRUE(outcome.fileDataFreed);
+        EXPECT_EQ(1, outcome.actionDone);
+        EXPECT_LT(took, kShortTimeout * 4 + 10000);
+        if (c.message == nullptr) {
+            EXPECT_EQ(1u, outcome.result);
+            EXPECT_TRUE(outcome.uploadOk);
+            EXPECT_EQ(0, outcome.actionCloseNow);
+            EXPECT_TRUE(outcome.boxes.empty());
+        } else {
+            EXPECT_EQ(0u, outcome.result);
+            EXPECT_FALSE(outcome.uploadOk);
+            EXPECT_EQ(1, outcome.actionCloseNow);
+            EXPECT_EQ(std::vector<std::string>{c.message}, outcome.boxes);
+        }
+    }
+}
+
+TEST(LanguageUploadWorker, AFailedAllocationIsAFailedUploadNotACrash) {
+    OneShotServer server(200, "<html>ok</html>");
+    // The poster's 100,000-byte header read-back buffer is the first
+    // allocation this large.
+    g_failAllocationsFrom = 90000;
+    const WorkerOutcome outcome = RunLanguageWorker(server.Url());
+    g_failAllocationsFrom = SIZE_MAX;
+    EXPECT_EQ(0u, outcome.result);
+    EXPECT_FALSE(outcome.uploadOk);
+    EXPECT_EQ(1, outcome.actionDone);
+    EXPECT_EQ(1, outcome.actionCloseNow);
+    EXPECT_TRUE(outcome.fileDataFreed);
+    EXPECT_EQ(std::vector<std::string>{kUploadFailedMessage}, outcome.boxes);
 }

@@ -6,6 +6,9 @@
 namespace {
 
 constexpr int kWaitMs = 15000;
+// How long a connection is held open for a client that does not let go.
+constexpr ULONGLONG kHoldLimitMs = 40000;
+constexpr int kTrickleMs = 100;
 
 bool Readable(SOCKET socket, int timeoutMs) {
     fd_set set;
@@ -47,7 +50,7 @@ TinyHttpServer::TinyHttpServer(ServerPlan plan) : m_plan(plan) {
                  sizeof reuse);
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_port = ::htons(80);
+    address.sin_port = ::htons(m_plan.port);
     address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
     if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(m_listener, 4) != 0) {
@@ -67,6 +70,7 @@ TinyHttpServer::~TinyHttpServer() {
 }
 
 ServerRecord TinyHttpServer::Finish() {
+    m_finishing = true;
     if (m_thread.joinable())
         m_thread.join();
     return m_record;
@@ -91,26 +95,64 @@ void TinyHttpServer::ServeConnection(SOCKET connection) {
             return;
     m_record.head = data.substr(0, headEnd + 4);
     std::string body = data.substr(headEnd + 4);
-    const size_t length = ContentLength(m_record.head);
-    const size_t wanted = m_plan.closeMidBody ? length / 2 : length;
-    ReceiveUntil(connection, body, wanted);
-    m_record.body = body;
-    if (m_plan.closeMidBody || m_plan.closeWithoutAnswer)
-        return;
-    if (m_plan.silent) {
-        // Until the client gives up.
-        std::string ignored;
-        ReceiveUntil(connection, ignored, SIZE_MAX);
+    const RouterBehaviour behaviour = m_plan.behaviour;
+    if (behaviour == RouterBehaviour::kStopReading) {
+        m_record.body = body;
+        Hold(connection, false, false);
         return;
     }
-    char answer[256];
+    const size_t length = ContentLength(m_record.head);
+    const size_t wanted = behaviour == RouterBehaviour::kCloseMidBody ? length / 2 : length;
+    ReceiveUntil(connection, body, wanted);
+    m_record.body = body;
+    switch (behaviour) {
+    case RouterBehaviour::kCloseMidBody:
+    case RouterBehaviour::kCloseWithoutAnswer:
+        return;
+    case RouterBehaviour::kSilent:
+        Hold(connection, true, false);
+        return;
+    default:
+        break;
+    }
+    char answer[512];
     const char page[] = "<html><body>ok</body></html>";
-    const int size = std::snprintf(answer, sizeof answer,
-                                   "HTTP/1.1 %d Answer\r\nContent-Type: text/html\r\n"
-                                   "Content-Length: %u\r\nConnection: close\r\n\r\n%s",
-                                   m_plan.status, static_cast<unsigned>(sizeof page - 1), page);
+    int size = 0;
+    if (behaviour == RouterBehaviour::kHeadThenSilence || behaviour == RouterBehaviour::kTrickle) {
+        size = std::snprintf(answer, sizeof answer,
+                             "HTTP/1.1 %d Answer\r\nContent-Type: text/html\r\n"
+                             "Content-Length: 100000\r\nConnection: close\r\n\r\nab",
+                             m_plan.status);
+        ::send(connection, answer, size, 0);
+        Hold(connection, true, behaviour == RouterBehaviour::kTrickle);
+        return;
+    }
+    const char* statusLine =
+        behaviour == RouterBehaviour::kNotHttp ? "FOO/1.0 %d Answer\r\n" : "HTTP/1.1 %d Answer\r\n";
+    size = std::snprintf(answer, sizeof answer, statusLine, m_plan.status);
+    size += std::snprintf(answer + size, sizeof answer - size,
+                          "Content-Type: text/html\r\n"
+                          "Content-Length: %u\r\nConnection: close\r\n\r\n%s",
+                          static_cast<unsigned>(sizeof page - 1), page);
     ::send(connection, answer, size, 0);
     ::shutdown(connection, SD_SEND);
     std::string rest;
     ReceiveUntil(connection, rest, SIZE_MAX); // let the client read to the end
+}
+
+void TinyHttpServer::Hold(SOCKET connection, bool read, bool trickle) {
+    const ULONGLONG until = ::GetTickCount64() + kHoldLimitMs;
+    while (!m_finishing && ::GetTickCount64() < until) {
+        if (trickle && ::send(connection, "x", 1, 0) != 1)
+            return;
+        if (!read) {
+            ::Sleep(kTrickleMs);
+            continue;
+        }
+        if (!Readable(connection, kTrickleMs))
+            continue;
+        char buffer[4096];
+        if (::recv(connection, buffer, sizeof buffer, 0) <= 0)
+            return; // the client closed
+    }
 }

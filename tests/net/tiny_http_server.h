@@ -1,18 +1,29 @@
 #pragma once
-// A one-connection HTTP server on 127.0.0.1:80 for the upload worker's
-// tests: it records what arrives and answers as its plan says. Every wait is
-// bounded, so a broken client cannot hang a test.
+// A one-connection HTTP server on a loopback port (80 by default) for the
+// upload worker's tests: it records what arrives and behaves as its plan
+// says. Every wait is bounded, so a broken client cannot hang a test.
 #include <winsock2.h>
 
+#include <atomic>
 #include <string>
 #include <thread>
 
+enum class RouterBehaviour {
+    kAnswer,             // takes the whole body, answers with the plan's status
+    kCloseMidBody,       // closes after half of the body
+    kCloseWithoutAnswer, // takes the whole body, then closes
+    kSilent,             // takes the whole body, answers nothing
+    kStopReading,        // stops reading after the head
+    kNotHttp,            // answers with a status line that is not HTTP
+    kHeadThenSilence,    // the answer's head and two bytes of its body, then nothing
+    kTrickle,            // the answer's head, then its body a byte every 100 ms, without end
+};
+
 struct ServerPlan {
+    RouterBehaviour behaviour = RouterBehaviour::kAnswer;
     int status = 200;
-    bool closeMidBody = false;       // close after half of the body
-    bool closeWithoutAnswer = false; // take the whole body, then close
-    bool silent = false;             // take the whole body, answer nothing
-    int acceptWaitMs = 15000;        // how long to wait for the client
+    unsigned short port = 80;
+    int acceptWaitMs = 15000; // how long to wait for the client
 };
 
 struct ServerRecord {
@@ -29,15 +40,20 @@ public:
     ~TinyHttpServer();
 
     bool Listening() const { return m_listener != INVALID_SOCKET; }
-    // Waits for the connection to end; the record of what came in.
+    // Ends a connection still held open, then the record of what came in.
     ServerRecord Finish();
 
 private:
     void Serve();
     void ServeConnection(SOCKET connection);
+    // Keeps the connection until the client lets go (or Finish, or a bound),
+    // reading what comes unless told not to, sending a byte per tick when
+    // trickling.
+    void Hold(SOCKET connection, bool read, bool trickle);
 
     ServerPlan m_plan;
     SOCKET m_listener = INVALID_SOCKET;
     ServerRecord m_record;
+    std::atomic<bool> m_finishing{false};
     std::thread m_thread;
 };

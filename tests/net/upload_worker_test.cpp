@@ -2,10 +2,13 @@
 // own loopback, and the upload page's handling of the worker's reports.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cctype>
 #include <cstdio>
+#include <mutex>
 #include <numeric>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "framework/afx.h"
@@ -15,6 +18,8 @@
 #include "net/upload_request.h"
 #include "pages/shared_values.h"
 #include "pages/upload_status.h"
+#include "tests/net/import_hook.h"
+#include "tests/net/system_proxy.h"
 #include "tests/net/tiny_http_server.h"
 
 namespace {
@@ -24,6 +29,11 @@ struct WorkerReports {
     bool ended = false;
     LPARAM final = -1;
     int finals = 0;
+    // Whether the library had let go of the request (its closing
+    // notification) when the final report arrived.
+    bool requestReleasedBeforeEnd = false;
+    // Kinds of the WinINet handles the worker closed, in order.
+    std::vector<DWORD> closed;
     size_t ProgressSum() const {
         return std::accumulate(progress.begin(), progress.end(), size_t{0});
     }
@@ -41,10 +51,64 @@ std::string WriteImage(const char* name, size_t size) {
     return bytes;
 }
 
+// What the library tells the worker and what the worker closes, seen from
+// this program's import table.
+struct LibraryWatch {
+    INTERNET_STATUS_CALLBACK workerCallback = nullptr;
+    std::atomic<bool> requestClosing{false};
+    std::mutex mutex;
+    std::vector<DWORD> closed;
+};
+LibraryWatch g_watch;
+using SetCallbackFunction = INTERNET_STATUS_CALLBACK(WINAPI*)(HINTERNET, INTERNET_STATUS_CALLBACK);
+using CloseFunction = BOOL(WINAPI*)(HINTERNET);
+SetCallbackFunction g_realSetCallback = nullptr;
+CloseFunction g_realClose = nullptr;
+
+void CALLBACK WatchingCallback(HINTERNET handle, DWORD_PTR context, DWORD status,
+                               LPVOID information, DWORD length) {
+    if (context == 2 && status == INTERNET_STATUS_HANDLE_CLOSING)
+        g_watch.requestClosing = true;
+    g_watch.workerCallback(handle, context, status, information, length);
+}
+
+INTERNET_STATUS_CALLBACK WINAPI SetWatchingCallback(HINTERNET handle,
+                                                    INTERNET_STATUS_CALLBACK callback) {
+    if (callback == nullptr)
+        return g_realSetCallback(handle, nullptr);
+    g_watch.workerCallback = callback;
+    return g_realSetCallback(handle, &WatchingCallback);
+}
+
+BOOL WINAPI CloseWatched(HINTERNET handle) {
+    DWORD type = 0;
+    DWORD size = sizeof type;
+    if (!::InternetQueryOptionA(handle, INTERNET_OPTION_HANDLE_TYPE, &type, &size))
+        type = 0;
+    {
+        std::lock_guard<std::mutex> lock(g_watch.mutex);
+        g_watch.closed.push_back(type);
+    }
+    return g_realClose(handle);
+}
+
+const std::vector<DWORD> kChildFirst = {INTERNET_HANDLE_TYPE_HTTP_REQUEST,
+                                        INTERNET_HANDLE_TYPE_CONNECT_HTTP,
+                                        INTERNET_HANDLE_TYPE_INTERNET};
+
 // Runs one upload to 127.0.0.1 and collects every report until the final
 // one (and a little after it, to catch a second final report).
 WorkerReports RunWorker(const char* path, const char* host = "127.0.0.1",
                         const char* user = "admin", const char* password = "secret") {
+    g_watch.requestClosing = false;
+    g_watch.closed.clear();
+    ImportHook callbackHook("wininet.dll", "InternetSetStatusCallback",
+                            reinterpret_cast<void*>(&SetWatchingCallback));
+    ImportHook closeHook("wininet.dll", "InternetCloseHandle",
+                         reinterpret_cast<void*>(&CloseWatched));
+    EXPECT_TRUE(callbackHook.Installed() && closeHook.Installed());
+    g_realSetCallback = callbackHook.Original<SetCallbackFunction>();
+    g_realClose = closeHook.Original<CloseFunction>();
     AdminUserName = user;
     EXPECT_TRUE(FillUploadRequest(&TheUploadRequest, path, host, password));
     HWND sink =
@@ -70,6 +134,8 @@ WorkerReports RunWorker(const char* path, const char* host = "127.0.0.1",
             reports.progress.push_back(message.wParam);
         } else {
             ++reports.finals;
+            if (!reports.ended)
+                reports.requestReleasedBeforeEnd = g_watch.requestClosing;
             reports.ended = true;
             reports.final = message.lParam;
             quietUntil = ::GetTickCount64() + 200;
@@ -79,6 +145,8 @@ WorkerReports RunWorker(const char* path, const char* host = "127.0.0.1",
         ::WaitForSingleObject(thread->m_hThread, 10000);
     ::DestroyWindow(sink);
     EXPECT_EQ(reports.finals, 1);
+    std::lock_guard<std::mutex> lock(g_watch.mutex);
+    reports.closed = g_watch.closed;
     return reports;
 }
 
@@ -136,39 +204,137 @@ TEST(UploadWorker, AnEmptyImageStillSendsTheWholeForm) {
     EXPECT_EQ(record.body.back(), '\0');
 }
 
+// The library's side of one chunk as an asynchronous library may give it:
+// the chunk fails on the library's own thread, and that completion is
+// reported before the call has returned "pending".
+using WriteFunction = BOOL(WINAPI*)(HINTERNET, LPCVOID, DWORD, LPDWORD);
+WriteFunction g_realWrite = nullptr;
+std::atomic<int> g_writes{0};
+
+BOOL WINAPI SecondWriteFailsBeforeItReturns(HINTERNET file, LPCVOID buffer, DWORD length,
+                                            LPDWORD written) {
+    if (++g_writes != 2)
+        return g_realWrite(file, buffer, length, written);
+    std::thread([file] {
+        INTERNET_ASYNC_RESULT result{0, ERROR_INTERNET_CONNECTION_RESET};
+        UploadStatusCallback(file, 2, INTERNET_STATUS_REQUEST_COMPLETE, &result, sizeof result);
+    }).join();
+    ::SetLastError(ERROR_IO_PENDING);
+    return FALSE;
+}
+
+TEST(UploadWorker, AChunkWhoseFailureIsReportedBeforeItsCallReturnsFails) {
+    const char path[] = "fw_upload_f.bin";
+    WriteImage(path, 20000);
+    TinyHttpServer server({});
+    g_writes = 0;
+    ImportHook hook("wininet.dll", "InternetWriteFile",
+                    reinterpret_cast<void*>(&SecondWriteFailsBeforeItReturns));
+    ASSERT_TRUE(hook.Installed());
+    g_realWrite = hook.Original<WriteFunction>();
+    const WorkerReports reports = RunWorker(path);
+    EXPECT_EQ(reports.final, kUploadFailed);
+    EXPECT_LT(server.Finish().body.size(), 1460u * 2);
+}
+
 struct AnswerCase {
     const char* name;
     ServerPlan plan;
     LPARAM final;
+    DWORD receiveTimeoutMs = 1500;
+    DWORD waitLimitMs = 180000;
+    size_t imageSize = 200000;
+    // Whether the library lets go of the request before the report: Wine
+    // keeps a read of a trickling answer pending until its buffer is full,
+    // the close notwithstanding; the worker then leaves the buffers to it.
+    bool released = true;
 };
+
+void PrintTo(const AnswerCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class UploadWorkerAnswers : public ::testing::TestWithParam<AnswerCase> {};
 
+// Each row of the worker's table of endings, against a router that behaves
+// that way. Whatever the ending, the worker reports it only once the
+// library has let go of the request, and closes its handles child first.
 TEST_P(UploadWorkerAnswers, EndAsTheRouterDecides) {
+    const AnswerCase& c = GetParam();
     const char path[] = "fw_upload_b.bin";
-    WriteImage(path, 200000);
-    UploadReceiveTimeoutMs = 1500;
-    TinyHttpServer server(GetParam().plan);
+    WriteImage(path, c.imageSize);
+    UploadReceiveTimeoutMs = c.receiveTimeoutMs;
+    UploadWaitLimitMs = c.waitLimitMs;
+    TinyHttpServer server(c.plan);
+    const ULONGLONG began = ::GetTickCount64();
     const WorkerReports reports = RunWorker(path);
+    const ULONGLONG took = ::GetTickCount64() - began;
     server.Finish();
     UploadReceiveTimeoutMs = 30000;
-    EXPECT_EQ(reports.final, GetParam().final) << GetParam().name;
+    UploadWaitLimitMs = 180000;
+    EXPECT_EQ(reports.final, c.final) << c.name;
+    if (c.released) {
+        EXPECT_TRUE(reports.requestReleasedBeforeEnd) << c.name;
+    }
+    EXPECT_EQ(reports.closed, kChildFirst) << c.name;
+    // Bounded by the time-outs: a wait, a receive time-out for the
+    // cancelled operation, and room for a loaded machine.
+    EXPECT_LT(took, c.receiveTimeoutMs * 3 + 15000) << c.name;
 }
 
-AnswerCase Case(const char* name, int status, LPARAM final) {
+AnswerCase Case(const char* name, RouterBehaviour behaviour, int status, LPARAM final) {
     ServerPlan plan;
+    plan.behaviour = behaviour;
     plan.status = status;
     return {name, plan, final};
 }
 
+AnswerCase Answered(const char* name, int status, LPARAM final) {
+    return Case(name, RouterBehaviour::kAnswer, status, final);
+}
+
+// The wait limit is shorter than the receive time-out: the worker gives up
+// on an operation the library still has pending.
+AnswerCase GivingUp(const char* name, RouterBehaviour behaviour) {
+    AnswerCase c = Case(name, behaviour, 200, kUploadFinished);
+    c.receiveTimeoutMs = 3000;
+    c.waitLimitMs = 500;
+    return c;
+}
+
+AnswerCase WithImage(AnswerCase c, size_t imageSize) {
+    c.imageSize = imageSize;
+    return c;
+}
+
+AnswerCase StillPendingInTheLibrary(AnswerCase c) {
+    c.released = false;
+    return c;
+}
+
 const AnswerCase kAnswerCases[] = {
-    Case("accepted", 200, kUploadFinished),
-    Case("redirected", 302, kUploadFinished),
-    Case("unauthorised", 401, kUploadFailed),
-    Case("server error", 500, kUploadFailed),
-    {"closed after the body without an answer", {200, false, true, false}, kUploadFinished},
-    {"silent after the body", {200, false, false, true}, kUploadFinished},
-    {"closed in the middle of the body", {200, true, false, false}, kUploadFailed},
+    Answered("accepted", 200, kUploadFinished),
+    Answered("redirected", 302, kUploadFinished),
+    Answered("unauthorised", 401, kUploadFailed),
+    Answered("forbidden", 403, kUploadFailed),
+    Answered("not found", 404, kUploadFailed),
+    Answered("server error", 500, kUploadFailed),
+    Case("closed after the body without an answer", RouterBehaviour::kCloseWithoutAnswer, 200,
+         kUploadFinished),
+    Case("silent after the body", RouterBehaviour::kSilent, 200, kUploadFinished),
+    Case("status line not HTTP", RouterBehaviour::kNotHttp, 200, kUploadFinished),
+    Case("status line not HTTP with an error status", RouterBehaviour::kNotHttp, 500,
+         kUploadFinished),
+    Case("closed in the middle of the body", RouterBehaviour::kCloseMidBody, 200, kUploadFailed),
+    // More than the socket buffers of both ends hold: a write stalls until
+    // the send time-out.
+    WithImage(Case("stops reading in the middle of the body", RouterBehaviour::kStopReading, 200,
+                   kUploadFailed),
+              8000000),
+    StillPendingInTheLibrary(
+        Case("answer that never ends", RouterBehaviour::kTrickle, 200, kUploadFinished)),
+    GivingUp("gives up waiting for the answer", RouterBehaviour::kSilent),
+    GivingUp("gives up on a pending read of the answer", RouterBehaviour::kHeadThenSilence),
 };
 
 std::string CaseName(const ::testing::TestParamInfo<AnswerCase>& info) {
@@ -180,6 +346,56 @@ std::string CaseName(const ::testing::TestParamInfo<AnswerCase>& info) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Router, UploadWorkerAnswers, ::testing::ValuesIn(kAnswerCases), CaseName);
+
+// A write the library leaves pending and never completes: the worker gives
+// up after its wait limit, and the body did not all go out.
+BOOL WINAPI ThirdWriteNeverCompletes(HINTERNET file, LPCVOID buffer, DWORD length,
+                                     LPDWORD written) {
+    if (++g_writes != 3)
+        return g_realWrite(file, buffer, length, written);
+    ::SetLastError(ERROR_IO_PENDING);
+    return FALSE;
+}
+
+TEST(UploadWorker, FailsWhenItGivesUpOnAPendingWrite) {
+    const char path[] = "fw_upload_g.bin";
+    WriteImage(path, 20000);
+    TinyHttpServer server({});
+    g_writes = 0;
+    ImportHook hook("wininet.dll", "InternetWriteFile",
+                    reinterpret_cast<void*>(&ThirdWriteNeverCompletes));
+    ASSERT_TRUE(hook.Installed());
+    g_realWrite = hook.Original<WriteFunction>();
+    UploadWaitLimitMs = 500;
+    const ULONGLONG began = ::GetTickCount64();
+    const WorkerReports reports = RunWorker(path);
+    const ULONGLONG took = ::GetTickCount64() - began;
+    UploadWaitLimitMs = 180000;
+    EXPECT_EQ(reports.final, kUploadFailed);
+    EXPECT_LT(took, 15000u);
+    EXPECT_TRUE(reports.requestReleasedBeforeEnd);
+    EXPECT_EQ(reports.closed, kChildFirst);
+    EXPECT_EQ(server.Finish().body.size(), 1460u * 2);
+}
+
+// The router is on the local network: a proxy set for the user is not used,
+// so neither the image nor the administrator's password goes to it.
+TEST(UploadWorker, GoesStraightToTheRouterPastAConfiguredProxy) {
+    const char path[] = "fw_upload_h.bin";
+    WriteImage(path, 3000);
+    ServerPlan proxyPlan;
+    proxyPlan.port = 8080;
+    proxyPlan.acceptWaitMs = 3000;
+    TinyHttpServer proxy(proxyPlan);
+    TinyHttpServer router({});
+    ASSERT_TRUE(proxy.Listening() && router.Listening());
+    SystemProxy setting("127.0.0.1:8080");
+    ASSERT_TRUE(setting.Set());
+    const WorkerReports reports = RunWorker(path);
+    EXPECT_EQ(reports.final, kUploadFinished);
+    EXPECT_EQ(router.Finish().head.rfind("POST /upgrade_flash.cgi HTTP/1.1\r\n", 0), 0u);
+    EXPECT_FALSE(proxy.Finish().connected);
+}
 
 // The worker ends within a second here; the server need not wait longer.
 ServerPlan ExpectNoClient() {

@@ -5,6 +5,7 @@ the client sockets are created in the program namespace.
 """
 
 import base64
+import gzip
 import hashlib
 import json
 import os
@@ -319,6 +320,71 @@ class RouterSimTest(unittest.TestCase):
                 self.assertEqual(self.exchange(*request).status, status)
                 self.assertEqual(self.record(router, "http-1.json")["status"], status)
 
+    def test_answers_written_the_odd_way(self):
+        firmware = b"".join(post(b"/upgrade_flash.cgi", form_body(b"f", b"fw")))
+        lang = b"".join(post(b"/upload_lang.cgi", form_body(b"x.lang", b"L"),
+                             extra=[b"Accept-Encoding: gzip, deflate"]))
+
+        def received(sock, seconds):
+            """What arrives within seconds (the connection may stay open)."""
+            data = b""
+            deadline = time.monotonic() + seconds
+            while time.monotonic() < deadline:
+                sock.settimeout(max(0.01, deadline - time.monotonic()))
+                try:
+                    chunk = sock.recv(65536)
+                except socket.timeout:
+                    break
+                if not chunk:
+                    break
+                data += chunk
+            sock.settimeout(5.0)
+            return data
+
+        with self.subTest("gzip-answer"):
+            router = self.start("--fault", "gzip-answer", "--lang-marker", "2")
+            reply = self.exchange(lang)
+            self.assertEqual(reply.headers.get("content-encoding"), "gzip")
+            self.assertNotIn(b"AutoUpgradeRet", reply.body)
+            self.assertIn(b'AutoUpgradeRet"value="2', gzip.decompress(reply.body))
+            self.assertTrue(self.record(router, "http-1.json")["gzip"])
+            plain = self.exchange(firmware)  # asks for no encoding: gets none
+            self.assertNotIn("content-encoding", plain.headers)
+        with self.subTest("not-http-answer"):
+            self.start("--fault", "not-http-answer")
+            sock = self.connect()
+            sock.sendall(firmware)
+            self.assertTrue(received(sock, 2.0).startswith(b"FOO/1.0 200 OK\r\n"))
+        with self.subTest("trickle-answer"):
+            self.start("--fault", "trickle-answer", "--trickle-seconds", "0.2")
+            sock = self.connect()
+            sock.sendall(firmware)
+            arrivals = []
+            while len(arrivals) < 5:
+                byte = sock.recv(1)
+                arrivals.append((time.monotonic(), byte))
+            self.assertEqual(b"".join(byte for _, byte in arrivals), b"HTTP/")
+            self.assertGreater(arrivals[-1][0] - arrivals[0][0], 0.6)
+        with self.subTest("endless-answer"):
+            self.start("--fault", "endless-answer")
+            sock = self.connect()
+            sock.sendall(firmware)
+            data = received(sock, 1.0)
+            head, _, body = data.partition(b"\r\n\r\n")
+            self.assertTrue(head.startswith(b"HTTP/1.1 200 OK\r\n"))
+            self.assertNotIn(b"Content-Length", head)
+            self.assertGreater(len(body), 10000)
+            self.assertNotEqual(sock.recv(10), b"")  # still coming
+        with self.subTest("lang-never-answer"):
+            router = self.start("--fault", "lang-never-answer", "--hang-seconds", "5")
+            self.assertEqual(self.exchange(firmware).status, 200)
+            sock = self.connect(timeout=1.0)
+            sock.sendall(lang)
+            with self.assertRaises(socket.timeout):
+                sock.recv(100)
+            summary = self.record(router, "http-2.json")
+            self.assertEqual((summary["path"], summary["status"]), ("/upload_lang.cgi", None))
+
     def test_bad_requests_get_clear_answers_and_are_kept(self):
         router = self.start("--idle-timeout", "0.5")
         self.assertEqual(self.exchange(b"HELLO\r\n\r\n").status, 400)
@@ -492,6 +558,9 @@ class RouterSimTest(unittest.TestCase):
         script = str(TOOLS / "router_sim.py")
         cases = [(["--fault", "bogus"], "unknown fault"),
                  (["--fault", "status-401", "--fault", "never-answer"], "exclude each other"),
+                 (["--fault", "endless-answer", "--fault", "lang-never-answer"],
+                  "exclude each other"),
+                 (["--trickle-seconds", "0"], "must be positive"),
                  (["--device-password", "p" * 704], "longer than 703"),
                  (["--language-byte", "256"], "0 to 255"),
                  (["--fault", "udp-second-address"], "needs an address"),

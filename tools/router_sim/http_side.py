@@ -5,6 +5,7 @@ body), its multipart form is taken apart, and a JSON summary is written
 before the answer goes out, so a client holding the answer finds the record.
 """
 
+import gzip
 import hashlib
 import http
 import re
@@ -27,8 +28,14 @@ SLOW_READ_CHUNK = 4096
 # instead of after the kernel has swallowed a few megabytes.
 SLOW_READ_BUFFER = 16 * 1024
 
-HTTP_FAULTS = ("refuse", "close-mid-body", "never-answer", "slow-read", "status-401",
-               "status-403", "status-404", "status-500")
+HTTP_FAULTS = ("refuse", "close-mid-body", "never-answer", "lang-never-answer", "slow-read",
+               "status-401", "status-403", "status-404", "status-500", "gzip-answer",
+               "not-http-answer", "trickle-answer", "endless-answer")
+# Faults that change how an answer is written, not which answer it is.
+ANSWER_FAULTS = ("gzip-answer", "not-http-answer", "trickle-answer", "endless-answer")
+NOT_HTTP_VERSION = b"FOO/1.0"
+ENDLESS_PIECE = b"<p>" + b"more " * 200 + b"</p>\n"
+ENDLESS_PAUSE = 0.05
 STATUS_FAULTS = {"status-401": 401, "status-403": 403, "status-404": 404, "status-500": 500}
 
 
@@ -52,12 +59,15 @@ class _Reader:
         return chunk
 
 
-def response(status, body=b"", keep_alive=False, extra_headers=()):
+def reason_phrase(status):
     try:
-        reason = http.HTTPStatus(status).phrase
+        return http.HTTPStatus(status).phrase
     except ValueError:
-        reason = "Status"
-    lines = [f"HTTP/1.1 {status} {reason}", "Content-Type: text/html",
+        return "Status"
+
+
+def response(status, body=b"", keep_alive=False, extra_headers=()):
+    lines = [f"HTTP/1.1 {status} {reason_phrase(status)}", "Content-Type: text/html",
              f"Content-Length: {len(body)}",
              "Connection: " + ("keep-alive" if keep_alive else "close")]
     lines += list(extra_headers)
@@ -262,7 +272,9 @@ class HttpServer:
 
         self._describe_form(head, body, base, summary)
         status, page, extra = self._decide(head, summary)
-        keep_alive = head.wants_keep_alive()
+        faults = self._config.faults
+        page, extra = self._encode(head, page, extra, summary)
+        keep_alive = head.wants_keep_alive() and not {"trickle-answer", "endless-answer"} & faults
         # Only an accepted image makes the router restart.
         restart = (head.path == FIRMWARE_PATH and status is not None and 200 <= status < 300
                    and self._config.restart_seconds > 0)
@@ -277,7 +289,16 @@ class HttpServer:
         if status is None:
             self._hang(conn, reader)
             return False
-        conn.sendall(response(status, page, keep_alive, extra))
+        if "endless-answer" in faults:
+            self._send_endless(conn, status, extra)
+            return False
+        answer = response(status, page, keep_alive, extra)
+        if "not-http-answer" in faults:
+            answer = NOT_HTTP_VERSION + answer[len(b"HTTP/1.1"):]
+        if "trickle-answer" in faults:
+            self._trickle(conn, answer)
+        else:
+            conn.sendall(answer)
         if restart:
             self._state.begin_restart(self._config.restart_seconds)
         return keep_alive
@@ -349,7 +370,8 @@ class HttpServer:
         if head.method != "POST" or head.path not in (FIRMWARE_PATH, LANGUAGE_PATH):
             return 404, b"<html><body>404 Not Found</body></html>\n", ()
         faults = self._config.faults
-        if "never-answer" in faults:
+        if "never-answer" in faults or ("lang-never-answer" in faults
+                                        and head.path == LANGUAGE_PATH):
             return None, b"", ()
         for fault, status in STATUS_FAULTS.items():
             if fault in faults:
@@ -362,6 +384,35 @@ class HttpServer:
         if head.path == FIRMWARE_PATH:
             return self._config.flash_status, self._config.flash_page.encode("latin-1"), ()
         return self._config.lang_status, language_page(self._config.lang_marker), ()
+
+    def _encode(self, head, page, extra, summary):
+        """gzip-answer: the page gzip-compressed when the request takes gzip."""
+        summary["answer_faults"] = sorted(set(ANSWER_FAULTS) & self._config.faults)
+        accepted = (head.header("Accept-Encoding") or "").lower()
+        gzipped = "gzip-answer" in self._config.faults and "gzip" in accepted
+        summary["gzip"] = gzipped
+        if not gzipped:
+            return page, extra
+        return gzip.compress(page, mtime=0), tuple(extra) + ("Content-Encoding: gzip",)
+
+    def _trickle(self, conn, answer):
+        """trickle-answer: one byte every --trickle-seconds, until the peer goes."""
+        deadline = time.monotonic() + self._config.hang_seconds
+        for index in range(len(answer)):
+            if time.monotonic() > deadline or self._state.restarting():
+                return
+            conn.sendall(answer[index:index + 1])
+            time.sleep(self._config.trickle_seconds)
+
+    def _send_endless(self, conn, status, extra):
+        """endless-answer: a head without a length, then a body that never ends."""
+        lines = [f"HTTP/1.1 {status} {reason_phrase(status)}",
+                 "Content-Type: text/html", "Connection: close", *extra]
+        conn.sendall(("\r\n".join(lines) + "\r\n\r\n").encode("latin-1"))
+        deadline = time.monotonic() + self._config.hang_seconds
+        while time.monotonic() < deadline and not self._state.restarting():
+            conn.sendall(ENDLESS_PIECE)
+            time.sleep(ENDLESS_PAUSE)
 
     def _hang(self, conn, reader):
         """never-answer: keep the connection open, reading, until the peer goes."""

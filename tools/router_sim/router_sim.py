@@ -33,8 +33,9 @@ from udp_side import LANGUAGE_OFFSET, PASSWORD_OFFSET, UDP_FAULTS, UdpServer  # 
 SECOND_ADDRESS_FAULT = "udp-second-address"
 SECOND_HOST_FAULT = "udp-second-host"
 # Faults that decide the whole HTTP answer: only one of them at a time.
-EXCLUSIVE_HTTP_FAULTS = ("refuse", "close-mid-body", "never-answer", "status-401",
-                         "status-403", "status-404", "status-500")
+EXCLUSIVE_HTTP_FAULTS = ("refuse", "close-mid-body", "never-answer", "lang-never-answer",
+                         "endless-answer", "status-401", "status-403", "status-404",
+                         "status-500")
 
 
 class RouterState:
@@ -144,14 +145,18 @@ def parse_arguments(argv):
     add("--slow-rate", type=int, default=64 * 1024, help="bytes per second with slow-read")
     add("--idle-timeout", type=float, default=30.0, help="seconds a connection may stay idle")
     add("--hang-seconds", type=float, default=300.0,
-        help="how long never-answer keeps a connection")
+        help="how long never-answer, trickle-answer and endless-answer keep a connection")
+    add("--trickle-seconds", type=float, default=1.0,
+        help="seconds between the bytes of an answer with trickle-answer")
     args = parser.parse_args(argv)
     if not 0 <= args.language_byte <= 255:
         parser.error("--language-byte must be 0 to 255")
     if not 0 <= args.query_status <= 0xFFFF:
         parser.error("--query-status must be 0 to 65535")
-    if args.restart_seconds < 0 or args.slow_rate <= 0 or args.idle_timeout <= 0:
-        parser.error("--restart-seconds, --slow-rate and --idle-timeout must be positive")
+    if (args.restart_seconds < 0 or args.slow_rate <= 0 or args.idle_timeout <= 0
+            or args.trickle_seconds <= 0):
+        parser.error("--restart-seconds, --slow-rate, --idle-timeout and --trickle-seconds "
+                     "must be positive")
     limit = LANGUAGE_OFFSET - PASSWORD_OFFSET - 1
     if len(args.device_password.encode("latin-1")) > limit:
         parser.error(f"--device-password is longer than {limit} bytes")
