@@ -249,6 +249,26 @@ TEST_F(FrameTest, EscapeAsksThePagesAndAVetoKeepsTheWizardOpen) {
     EXPECT_EQ(Page(3).cancelQueries, 0) << "a page never created is not asked";
 }
 
+TEST_F(FrameTest, TheEndOfTheModalRunDestroysThePagesThroughTheHost) {
+    ModalScript script;
+    script.steps = {
+        [&] { host.OnNext(); },
+        [&] { host.EndDialog(IDOK); },
+    };
+    ModalScript::current = &script;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, &ModalScript::Tick);
+    host.DoModal();
+    ::KillTimer(nullptr, timer);
+    ModalScript::current = nullptr;
+    for (int i : {0, 1}) {
+        EXPECT_EQ(Page(i).destroys, 1) << "page " << i;
+        EXPECT_FALSE(Page(i).m_created) << "page " << i;
+        EXPECT_EQ(Page(i).m_hWnd, nullptr) << "page " << i;
+    }
+    EXPECT_EQ(Page(1).kills, 1) << "the current page is asked before it goes";
+    EXPECT_EQ(Page(2).destroys, 0) << "never created";
+}
+
 TEST_F(FrameTest, LeftClickOnTheFreeSurfaceStartsAWindowDrag) {
     Open();
     MSG message;
