@@ -269,6 +269,34 @@ TEST_F(FrameTest, TheEndOfTheModalRunDestroysThePagesThroughTheHost) {
     EXPECT_EQ(Page(2).destroys, 0) << "never created";
 }
 
+// Counts one message at the window it is bound to.
+class MessageCounter : public CWnd {
+public:
+    explicit MessageCounter(UINT watched) : m_watched(watched) {}
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == m_watched)
+            ++count;
+        return CWnd::WindowProc(message, wParam, lParam);
+    }
+    int count = 0;
+
+private:
+    UINT m_watched;
+};
+
+TEST_F(FrameTest, ASystemColourChangeReachesEveryControlOnce) {
+    Open();
+    MessageCounter hostControl(WM_SYSCOLORCHANGE), pageControl(WM_SYSCOLORCHANGE);
+    ASSERT_TRUE(hostControl.SubclassDlgItem(IDC_BACKGROUND, &host));
+    ASSERT_TRUE(pageControl.SubclassDlgItem(IDC_LANGUAGE_LABEL1, &Page(0)));
+    // The system tells the top-level window only.
+    host.SendMessage(WM_SYSCOLORCHANGE);
+    EXPECT_EQ(hostControl.count, 1);
+    EXPECT_EQ(pageControl.count, 1) << "a control of a page, two levels down";
+    pageControl.UnsubclassWindow();
+    hostControl.UnsubclassWindow();
+}
+
 TEST_F(FrameTest, LeftClickOnTheFreeSurfaceStartsAWindowDrag) {
     Open();
     MSG message;

@@ -122,6 +122,21 @@ TEST_F(MainWindowTest, EscapeIsVetoedWhereExitIsNot) {
     EXPECT_EQ(result, IDOK);
 }
 
+TEST_F(MainWindowTest, ASystemColourChangeReloadsTheBackgroundPicture) {
+    HBITMAP before = nullptr, after = nullptr;
+    RunModal({
+        [&] {
+            before = main.m_background.GetBitmapHandle();
+            main.SendMessage(WM_SYSCOLORCHANGE);
+            after = main.m_background.GetBitmapHandle();
+        },
+        [&] { main.EndDialog(IDOK); },
+    });
+    ASSERT_NE(before, nullptr);
+    EXPECT_NE(after, nullptr);
+    EXPECT_NE(after, before) << "read again from its file";
+}
+
 TEST_F(MainWindowTest, CaptionAndRoundedCornersAtEverySize) {
     struct Shape {
         bool isRegion;
