@@ -249,6 +249,65 @@ TEST_F(FrameTest, EscapeAsksThePagesAndAVetoKeepsTheWizardOpen) {
     EXPECT_EQ(Page(3).cancelQueries, 0) << "a page never created is not asked";
 }
 
+TEST_F(FrameTest, EnterNeitherHidesAPageNorEndsTheWizard) {
+    bool pageShownAfterEnter = false, currentAfterEnter = false, openAfterEnter = false;
+    ModalScript script;
+    script.steps = {
+        // A button of the page has no Enter of its own: the page gets IDOK.
+        [&] { PressKey(Page(0).GetDlgItem(IDC_LANGUAGE_NEXT), VK_RETURN); },
+        [&] {
+            pageShownAfterEnter = Page(0).IsWindowVisible();
+            currentAfterEnter = host.GetCurrentPage() == &Page(0);
+            // At the host's own button the host gets it.
+            PressKey(host.GetDlgItem(IDC_MAIN_EXIT), VK_RETURN);
+        },
+        [&] {
+            openAfterEnter = ::IsWindow(host.m_hWnd) && host.IsWindowVisible();
+            host.EndDialog(-5);
+        },
+    };
+    ModalScript::current = &script;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, &ModalScript::Tick);
+    const INT_PTR result = host.DoModal();
+    ::KillTimer(nullptr, timer);
+    ModalScript::current = nullptr;
+    EXPECT_TRUE(pageShownAfterEnter);
+    EXPECT_TRUE(currentAfterEnter);
+    EXPECT_TRUE(openAfterEnter);
+    EXPECT_EQ(result, -5);
+    EXPECT_EQ(Page(0).cancelQueries, 0) << "Enter is no cancel either";
+}
+
+TEST_F(FrameTest, ClosingTheWindowAsksThePagesLikeEscape) {
+    Page(1).cancelAnswer = FALSE;
+    bool openAfterSysClose = false, openAfterClose = false;
+    ModalScript script;
+    script.steps = {
+        [&] { host.OnNext(); },
+        // The task bar's Close and Alt+F4 arrive as SC_CLOSE.
+        [&] { host.PostMessage(WM_SYSCOMMAND, SC_CLOSE, 0); },
+        [&] {
+            openAfterSysClose = ::IsWindow(host.m_hWnd) && host.IsWindowVisible();
+            host.PostMessage(WM_CLOSE);
+        },
+        [&] {
+            openAfterClose = ::IsWindow(host.m_hWnd) && host.IsWindowVisible();
+            Page(1).cancelAnswer = TRUE;
+            host.PostMessage(WM_CLOSE);
+        },
+        [&] { host.EndDialog(-5); }, // only reached if closing failed
+    };
+    ModalScript::current = &script;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, &ModalScript::Tick);
+    const INT_PTR result = host.DoModal();
+    ::KillTimer(nullptr, timer);
+    ModalScript::current = nullptr;
+    EXPECT_TRUE(openAfterSysClose);
+    EXPECT_TRUE(openAfterClose);
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_EQ(Page(1).cancelQueries, 3);
+}
+
 TEST_F(FrameTest, TheEndOfTheModalRunDestroysThePagesThroughTheHost) {
     ModalScript script;
     script.steps = {

@@ -103,22 +103,45 @@ TEST_F(MainWindowTest, NavigateTwoClosesAtOnceAndOtherValuesAreIgnored) {
     EXPECT_EQ(pages[0]->cancelQueries, 0);
 }
 
-TEST_F(MainWindowTest, EscapeIsVetoedWhereExitIsNot) {
-    bool openAfterEscape = false;
-    const INT_PTR result = RunModal({
-        [&] { main.OnNext(); main.OnNext(); }, // the login page shows the frame buttons
-        [&] {
-            HWND exit = main.GetDlgItem(IDC_MAIN_EXIT);
-            ::PostMessageA(exit, WM_KEYDOWN, VK_ESCAPE, 1);
-        },
-        [&] {
-            openAfterEscape = ::IsWindowVisible(main.m_hWnd) != FALSE;
-            Click(IDC_MAIN_EXIT);
-        },
-        [&] { main.EndDialog(-5); },
+TEST_F(MainWindowTest, EnterEscapeAndClosingAreRefusedWhereExitIsNot) {
+    // As while the firmware is written: a page refuses to be cancelled.
+    struct Attempt {
+        const char* name;
+        std::function<void()> make;
+        bool openAfter = false;
+    };
+    auto key = [&](WPARAM key) {
+        HWND next = main.GetDlgItem(IDC_MAIN_NEXT);
+        ::PostMessageA(next, WM_KEYDOWN, key, 1);
+        ::PostMessageA(next, WM_KEYUP, key, 0xC0000001);
+    };
+    Attempt attempts[] = {
+        {"Enter", [&] { key(VK_RETURN); }},
+        {"Escape", [&] { key(VK_ESCAPE); }},
+        {"Alt+F4 / task bar Close", [&] { main.PostMessage(WM_SYSCOMMAND, SC_CLOSE, 0); }},
+        {"WM_CLOSE", [&] { main.PostMessage(WM_CLOSE); }},
+    };
+    // On the login page, which shows the frame buttons.
+    std::vector<std::function<void()>> steps = {[&] {
+        main.OnNext();
+        main.OnNext();
+    }};
+    for (size_t i = 0; i < std::size(attempts); ++i) {
+        steps.push_back([&, i] {
+            if (i > 0)
+                attempts[i - 1].openAfter = ::IsWindowVisible(main.m_hWnd) != FALSE;
+            attempts[i].make();
+        });
+    }
+    steps.push_back([&] {
+        attempts[std::size(attempts) - 1].openAfter = ::IsWindowVisible(main.m_hWnd) != FALSE;
+        Click(IDC_MAIN_EXIT);
     });
-    EXPECT_TRUE(openAfterEscape);
-    EXPECT_GE(pages[0]->cancelQueries, 1);
+    steps.push_back([&] { main.EndDialog(-5); });
+    const INT_PTR result = RunModal(steps);
+    for (const Attempt& attempt : attempts)
+        EXPECT_TRUE(attempt.openAfter) << attempt.name;
+    EXPECT_EQ(pages[0]->cancelQueries, 3) << "Escape and both closings ask, Enter does not";
     EXPECT_EQ(result, IDOK);
 }
 
