@@ -158,6 +158,9 @@ BOOL WizardHostDialog::OnInitDialog() {
 }
 
 BOOL WizardHostDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
+    // Enter ends nothing: Exit and Escape are the ways out.
+    if (LOWORD(wParam) == IDOK)
+        return TRUE;
     if (HIWORD(wParam) == BN_CLICKED) {
         switch (LOWORD(wParam)) {
         case IDC_MAIN_BACK:

@@ -16,6 +16,12 @@ WizardMainDialog::WizardMainDialog(CWnd* parent)
     : WizardHostDialog(IDD, parent), m_app(static_cast<FirmwareUpdaterApp*>(AfxGetApp())),
       m_hIcon(::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDI_APP))) {}
 
+WizardMainDialog::~WizardMainDialog() {
+    // The region was handed to the window system with SetWindowRgn, which
+    // frees it; deleting it here would free a handle that is not ours.
+    m_windowRegion.Detach();
+}
+
 void WizardMainDialog::DoDataExchange(CDataExchange* dx) {
     WizardHostDialog::DoDataExchange(dx);
     DDX_Control(dx, IDC_MAIN_LABEL4, m_label4);

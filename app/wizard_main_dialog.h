@@ -14,6 +14,7 @@ class WizardMainDialog : public WizardHostDialog {
 public:
     enum { IDD = IDD_MAIN };
     explicit WizardMainDialog(CWnd* parent = nullptr);
+    ~WizardMainDialog() override;
 
     void OnBack() override;
     void OnNext() override;

@@ -12,6 +12,12 @@ BOOL WizardPage::OnInitDialog() {
     return TRUE;
 }
 
+BOOL WizardPage::OnCommand(WPARAM wParam, LPARAM lParam) {
+    if (LOWORD(wParam) == IDOK)
+        return TRUE;
+    return CDialog::OnCommand(wParam, lParam);
+}
+
 HBRUSH WizardPage::OnCtlColor(CDC* dc, CWnd* /*control*/, UINT nCtlColor) {
     switch (nCtlColor) {
     case CTLCOLOR_STATIC:

@@ -26,6 +26,9 @@ public:
     BOOL OnInitDialog() override;
     // A cancel command that reaches a page never ends the page's dialog.
     void OnCancel() override {}
+    // Nor does Enter (command IDOK): ending a page's dialog would only hide
+    // it and leave the wizard empty.
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
     HBRUSH OnCtlColor(CDC* dc, CWnd* control, UINT nCtlColor) override;
 
     // Posts WM_WIZARD_NAVIGATE to the page's parent, the main window.

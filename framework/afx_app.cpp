@@ -92,6 +92,22 @@ unsigned __stdcall ThreadTrampoline(void* raw) {
 }
 } // namespace
 
+bool CWinThread::WaitForEnd() const {
+    if (!m_hThread)
+        return true;
+    for (;;) {
+        const DWORD woke =
+            ::MsgWaitForMultipleObjects(1, &m_hThread, FALSE, INFINITE, QS_SENDMESSAGE);
+        if (woke == WAIT_OBJECT_0)
+            return true;
+        if (woke != WAIT_OBJECT_0 + 1)
+            return false;
+        // Peeking delivers the sent messages; posted ones stay queued.
+        MSG message;
+        ::PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
 std::unique_ptr<CWinThread> AfxBeginThread(AFX_THREADPROC proc, LPVOID param, int priority,
                                            UINT stackSize) {
     auto start = std::make_unique<ThreadStart>(ThreadStart{proc, param});

@@ -59,6 +59,10 @@ public:
         if (m_hThread)
             ::CloseHandle(m_hThread);
     }
+    // Waits without a time limit until the thread has ended. Messages that
+    // other threads send to this thread's windows are handled meanwhile, so
+    // a thread that shows a box owned by one of them cannot block the wait.
+    bool WaitForEnd() const;
     HANDLE m_hThread;
     DWORD m_nThreadID;
 };

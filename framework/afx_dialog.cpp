@@ -124,11 +124,10 @@ INT_PTR CDialog::DoModal() {
         ::EnableWindow(owner, TRUE);
         ::SetActiveWindow(owner);
     }
-    if (::IsWindow(window)) {
-        if (m_hWnd == window)
-            Detach();
+    // Destroyed while still bound, so that the dialog's own WM_DESTROY
+    // handling runs; the binding ends with WM_NCDESTROY.
+    if (::IsWindow(window))
         ::DestroyWindow(window);
-    }
     m_modal = false;
     return m_modalResult;
 }

@@ -68,6 +68,23 @@ bool CWnd::DestroyWindow() {
     return ::DestroyWindow(m_hWnd) != FALSE;
 }
 
+void CWnd::SendMessageToDescendants(UINT message, WPARAM wParam, LPARAM lParam) const {
+    struct Message {
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+    } sent{message, wParam, lParam};
+    // EnumChildWindows walks the whole tree below the window.
+    ::EnumChildWindows(
+        m_hWnd,
+        [](HWND child, LPARAM raw) -> BOOL {
+            const auto* m = reinterpret_cast<const Message*>(raw);
+            ::SendMessageA(child, m->message, m->wParam, m->lParam);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&sent));
+}
+
 LRESULT CALLBACK CWnd::RoutingWindowProc(HWND window, UINT message, WPARAM w, LPARAM l) {
     CWnd* object = FromHandlePermanent(window);
     if (!object)
@@ -126,6 +143,12 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             return RouteToChild(item->hwndItem, message, wParam, lParam);
         break;
     }
+    case WM_SYSCOLORCHANGE:
+        // The system tells only top-level windows; their controls must hear
+        // it too, so that pictures reload and brushes follow the new colours.
+        if (!(GetStyle() & WS_CHILD))
+            SendMessageToDescendants(message, wParam, lParam);
+        break;
     case WM_CTLCOLORMSGBOX:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:

@@ -102,6 +102,8 @@ public:
     int SetWindowRgn(HRGN region, bool redraw) { return ::SetWindowRgn(m_hWnd, region, redraw); }
     bool IsIconic() const { return ::IsIconic(m_hWnd) != FALSE; }
     bool DestroyWindow();
+    // Sends a message to every window below this one, at every depth.
+    void SendMessageToDescendants(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
 
 protected:
     // Binds the object to the window and installs our window procedure.

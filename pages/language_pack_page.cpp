@@ -11,18 +11,40 @@
 
 unsigned LanguagePackPage::s_initialWaitMs = LanguagePackPage::kInitialWaitMs;
 
-namespace {
-constexpr DWORD kWorkerEndWaitMs = 15000;
-} // namespace
+LanguageFileRead ReadLanguageFile(const std::string& path, LanguageUpload& upload) {
+    upload.fileData.reset();
+    upload.fileLength = 0;
+    CFile file;
+    if (!file.Open(path.c_str()))
+        return LanguageFileRead::kMissing;
+    const uint64_t length = file.GetLength();
+    if (length > kMaxLanguageFileBytes)
+        return LanguageFileRead::kFailed;
+    const auto size = static_cast<uint32_t>(length);
+    // One byte more, so that an empty file still has a block of its own.
+    std::unique_ptr<uint8_t[]> data(new (std::nothrow) uint8_t[size + 1]());
+    if (!data || file.Read(data.get(), size) != size)
+        return LanguageFileRead::kFailed;
+    upload.fileData = std::move(data);
+    upload.fileLength = size;
+    return LanguageFileRead::kRead;
+}
 
 LanguagePackPage::LanguagePackPage()
     : WizardPage(IDD), m_app(static_cast<FirmwareUpdaterApp*>(AfxGetApp())),
       m_detectionActions(*this), m_detection(m_detectionActions) {}
 
 LanguagePackPage::~LanguagePackPage() {
-    // The worker reads m_upload until it has set its flags; let it finish.
-    if (m_worker && m_worker->m_hThread)
-        ::WaitForSingleObject(m_worker->m_hThread, kWorkerEndWaitMs);
+    // The worker uses the page's memory to its end; the poster's time-outs
+    // bound the wait, which must not give up before it.
+    WaitForWorker();
+}
+
+void LanguagePackPage::WaitForWorker() {
+    if (!m_worker)
+        return;
+    m_worker->WaitForEnd();
+    m_worker.reset();
 }
 
 void LanguagePackPage::DoDataExchange(CDataExchange* dx) {
@@ -121,28 +143,24 @@ void LanguagePackPage::OnExit() {
     NavigateWizard(NAVIGATE_CLOSE);
 }
 
-bool LanguagePackPage::ReadLanguageFile() {
-    CFile file;
-    if (!file.Open(m_upload.path.c_str())) {
+bool LanguagePackPage::ReadLanguageFileForUpload() {
+    switch (ReadLanguageFile(m_upload.path, m_upload)) {
+    case LanguageFileRead::kRead:
+        return true;
+    case LanguageFileRead::kMissing: {
         CString text;
         text.Format("%s file not found.", m_upload.path.c_str());
         ShowPageWarning(m_hWnd, text);
         NavigateWizard(NAVIGATE_CLOSE);
         return false;
     }
-    const uint64_t length = file.GetLength();
-    if (length > 0xFFFFFFFFu) { // beyond what one post can carry
-        ShowPageWarning(m_hWnd, kUploadFailedMessage);
-        return false;
+    case LanguageFileRead::kFailed:
+        break;
     }
-    m_upload.fileLength = static_cast<uint32_t>(length);
-    m_upload.fileData.reset(new (std::nothrow) uint8_t[m_upload.fileLength + 1]());
-    if (!m_upload.fileData) {
-        ShowPageWarning(m_hWnd, kUploadFailedMessage);
-        return false;
-    }
-    file.Read(m_upload.fileData.get(), m_upload.fileLength);
-    return true;
+    // As after a failed post: the user may try again or leave.
+    ShowPageWarning(m_hWnd, kUploadFailedMessage);
+    m_exit.ShowWindow(SW_SHOW);
+    return false;
 }
 
 void LanguagePackPage::OnUpgrade() {
@@ -150,6 +168,9 @@ void LanguagePackPage::OnUpgrade() {
         AfxMessageBox("please click \"Detect\" to detect the device first!", MB_OK);
         return;
     }
+    // A previous worker may still be letting go of its poster; nothing it
+    // reads may change before it has ended.
+    WaitForWorker();
     m_upload.uploadOk = false;
     m_upload.owner = m_hWnd;
     m_upload.url = LanguageUploadUrl(m_detection.deviceSummary.deviceAddress);
@@ -158,12 +179,9 @@ void LanguagePackPage::OnUpgrade() {
     m_upload.user = password.empty() ? std::string() : std::string(AdminUserName.GetString());
     m_upload.password = password;
     m_upload.path = LanguageFilePath(SelectedLanguage, m_upload.path);
-    if (!ReadLanguageFile())
+    if (!ReadLanguageFileForUpload())
         return;
 
-    // A previous worker has ended: it set its flags before the last popup closed.
-    if (m_worker && m_worker->m_hThread)
-        ::WaitForSingleObject(m_worker->m_hThread, kWorkerEndWaitMs);
     // The popup exists before the worker starts, so that its clearing of the
     // flags can never wipe out a result the worker has already set.
     ActionPopup popup;

@@ -2,6 +2,7 @@
 // back, finds it by broadcast, tells it the chosen language and uploads the
 // matching language pack from a worker thread.
 #pragma once
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -15,6 +16,17 @@
 #include "res/resource.h"
 
 class FirmwareUpdaterApp;
+
+// The largest language file the page posts; packs are a few kilobytes.
+constexpr uint64_t kMaxLanguageFileBytes = 64ull * 1024 * 1024;
+
+enum class LanguageFileRead { kRead, kMissing, kFailed };
+// Reads the whole file at path into upload's file data and length. kMissing
+// when it cannot be opened; kFailed when it is larger than
+// kMaxLanguageFileBytes, no memory is left or the read does not deliver
+// every byte (zeros must never go out as a pack). The data is left empty
+// unless the file was read.
+LanguageFileRead ReadLanguageFile(const std::string& path, LanguageUpload& upload);
 
 class LanguagePackPage : public WizardPage {
 public:
@@ -44,6 +56,9 @@ public:
     WindowDetectionActions m_detectionActions;
     DetectionLogic m_detection;
     LanguageUpload m_upload;
+    // The last upload worker. It reads m_upload until it ends: the page
+    // waits for it before it changes m_upload and before it goes.
+    std::unique_ptr<CWinThread> m_worker;
 
 private:
     void OnTimer(UINT_PTR id);
@@ -52,9 +67,9 @@ private:
     void OnDetect();
     // After each detection popup: the controls for a detected device.
     void ApplyDetectionUpdate();
-    // Reads the language file into m_upload; false (and reported) when missing.
-    bool ReadLanguageFile();
+    // Reads the language file into m_upload; false (and reported) when it
+    // cannot be read whole.
+    bool ReadLanguageFileForUpload();
     void WaitInPopup(int mode);
-
-    std::unique_ptr<CWinThread> m_worker;
+    void WaitForWorker();
 };

@@ -61,9 +61,6 @@ BOOL LanguagePage::OnInitDialog() {
 
 BOOL LanguagePage::OnCommand(WPARAM wParam, LPARAM lParam) {
     const UINT id = LOWORD(wParam);
-    // Enter in the list must neither hide the page nor end anything.
-    if (id == IDOK)
-        return TRUE;
     if (HIWORD(wParam) == BN_CLICKED) {
         if (id == IDC_LANGUAGE_EXIT) {
             OnExit();

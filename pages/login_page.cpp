@@ -47,14 +47,6 @@ BOOL LoginPage::OnInitDialog() {
     return TRUE;
 }
 
-BOOL LoginPage::OnCommand(WPARAM wParam, LPARAM lParam) {
-    // Enter in an edit sends IDOK: it must neither hide the page nor end
-    // the wizard.
-    if (LOWORD(wParam) == IDOK)
-        return TRUE;
-    return WizardPage::OnCommand(wParam, lParam);
-}
-
 bool LoginPage::CredentialsFit(const CString& user, const CString& password) const {
     // Refused whole rather than stored cut: a cut password would only fail
     // at the router, after the upload has started.

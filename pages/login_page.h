@@ -17,7 +17,6 @@ public:
 
     BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* dx) override;
-    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
     // Stores the entries; -1 (stay) when they cannot be used, else 0.
     int GetNextPageId() override;
 

@@ -33,6 +33,15 @@ BOOL UploadPage::OnInitDialog() {
     return TRUE;
 }
 
+BOOL UploadPage::OnQueryCancel() {
+    return UploadRunning() ? FALSE : TRUE;
+}
+
+bool UploadPage::UploadRunning() const {
+    return m_worker && m_worker->m_hThread &&
+           ::WaitForSingleObject(m_worker->m_hThread, 0) == WAIT_TIMEOUT;
+}
+
 LRESULT UploadPage::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_TIMER:

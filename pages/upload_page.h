@@ -24,6 +24,10 @@ public:
 
     BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* dx) override;
+    // Refused while the worker runs: closing then would leave the router
+    // with part of an image.
+    BOOL OnQueryCancel() override;
+    bool UploadRunning() const;
 
     SkinnedLabel m_label1;
     SkinnedLabel m_label2;
@@ -32,7 +36,7 @@ public:
     FirmwareUpdaterApp* m_app;
     char m_filePath[kPathSize] = {};
     UploadProgress m_total; // bytes reported so far and the file's size
-    // Kept, never waited on: the worker ends by itself.
+    // Never waited on: the worker ends by itself. Asked whether it still runs.
     std::unique_ptr<CWinThread> m_worker;
 
 protected:

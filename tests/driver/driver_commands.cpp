@@ -276,11 +276,17 @@ Reply Key(const std::string& args) {
     static const std::map<std::string, WORD> keys = {
         {"ESCAPE", VK_ESCAPE}, {"RETURN", VK_RETURN}, {"ENTER", VK_RETURN}, {"TAB", VK_TAB},
         {"SPACE", VK_SPACE},   {"LEFT", VK_LEFT},     {"RIGHT", VK_RIGHT},  {"UP", VK_UP},
-        {"DOWN", VK_DOWN},     {"BACK", VK_BACK},     {"F1", VK_F1}};
-    const auto key = keys.find(Trim(args));
+        {"DOWN", VK_DOWN},     {"BACK", VK_BACK},     {"F1", VK_F1},        {"F4", VK_F4}};
+    // "ALT+F4": the key pressed while Alt is held.
+    static const std::string kAlt = "ALT+";
+    std::string name = Trim(args);
+    const bool alt = name.compare(0, kAlt.size(), kAlt) == 0;
+    if (alt)
+        name.erase(0, kAlt.size());
+    const auto key = keys.find(name);
     if (key == keys.end())
         return Err("unknown key '" + Trim(args) + "'");
-    if (!PressKey(key->second))
+    if (!(alt ? PressKeyWith(VK_MENU, key->second) : PressKey(key->second)))
         return Err("SendInput failed");
     return Ok();
 }

@@ -8,7 +8,7 @@
 //   find <id> -> ok <hwnd> <class>                  text <id> -> ok <text>
 //   click <id> (SendInput at the centre)            press <id> (BM_CLICK)
 //   type <id> <text> (replaces; IP control too)     select <combo-id> <entry>
-//   key ESCAPE|RETURN|TAB|SPACE|...                 drag <x1> <y1> <x2> <y2>
+//   key ESCAPE|RETURN|TAB|SPACE|ALT+F4|...          drag <x1> <y1> <x2> <y2>
 //   visible|enabled|checked <id> -> ok 1|0          rect <id> -> ok l t r b
 //   window-rect <caption> -> ok l t r b
 //   region <caption> -> ok l t r b <(0,0) in> <(w/2,0) in> | ok none

@@ -79,4 +79,17 @@ bool PressKey(WORD virtual_key) {
     return sent;
 }
 
+bool PressKeyWith(WORD modifier, WORD virtual_key) {
+    INPUT inputs[4] = {};
+    const WORD order[4] = {modifier, virtual_key, virtual_key, modifier};
+    for (int i = 0; i < 4; ++i) {
+        inputs[i].type = INPUT_KEYBOARD;
+        inputs[i].ki.wVk = order[i];
+        inputs[i].ki.dwFlags = i < 2 ? 0 : KEYEVENTF_KEYUP;
+    }
+    const bool sent = ::SendInput(4, inputs, sizeof inputs[0]) == 4;
+    ::Sleep(kStepDelayMs);
+    return sent;
+}
+
 } // namespace fwdriver

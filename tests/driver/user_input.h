@@ -11,5 +11,7 @@ bool ClickAt(POINT screen);
 // Button down at `from`, moves in steps, up at `to`.
 bool DragMouse(POINT from, POINT to);
 bool PressKey(WORD virtual_key);
+// Holds modifier (VK_MENU for Alt...) down while virtual_key is pressed.
+bool PressKeyWith(WORD modifier, WORD virtual_key);
 
 } // namespace fwdriver

@@ -16,7 +16,10 @@ Scenarios run side by side, each in its own namespaces and Wine session:
   second     the router only behind the second local address, an empty device
              password and German: found after the first address's three
              requests, the query (language 3) reaches it on the same link,
-             uploaded with empty credentials, finish page."""
+             uploaded with empty credentials, finish page;
+  enter      Enter in the find-device popup and in the upgrade popup closes
+             neither: the search still takes its minute, the pack goes out
+             and the wizard reaches the finish page."""
 
 import glob
 import json
@@ -337,6 +340,45 @@ def scenario_second_address(build, name):
     return check
 
 
+def enter_keeps_popup(run, check, what):
+    """Enter at the popup (it has the focus); it must stay."""
+    run.ui.key("RETURN")
+    run.ui.no_msgbox(1500)
+    check(f"{what}: the popup stays after Enter", popup_shown(run), True)
+
+
+def wait_query(run, timeout_s=10):
+    """Waits until the router has the language query (2 s after its reply)."""
+    deadline = time.monotonic() + timeout_s
+    while time.monotonic() < deadline:
+        if any(r.get("command") == 1 for r in udp_records([run.record_dir])):
+            return True
+        time.sleep(0.2)
+    return False
+
+
+def scenario_enter_in_popups(build, name):
+    check = Checks(name)
+    with WizardRun(build, name, BASE_ROUTER + ["--device-password", DEVICE_PASSWORD],
+                   out_dir=shots_dir(name)) as run:
+        check("find-device popup over the page", to_language_pack_page(run), True)
+        enter_keeps_popup(run, check, "find device")
+        waited = wait_popup_gone(run, FIRST_WAIT_S + 30)
+        check("the search still waited its minute", waited >= FIRST_WAIT_S - 10, True)
+        detected_look(run, check, "detected")
+        check("the language query came", wait_query(run), True)
+        run.ui.press(PACK_UPGRADE)
+        check("upgrade popup", wait_popup(run), True)
+        enter_keeps_popup(run, check, "upgrade")
+        check("language pack posted", len(wait_http(run.record_dir, "/upload_lang.cgi")), 1)
+        if check.failed:
+            return check
+        wait_popup_gone(run, 40)
+        run.wait_visible(FINISH_EXIT, "finish page", 20)
+        check("finish page reached", True, True)
+    return check
+
+
 def scenarios(build):
     return {
         "fr": lambda: scenario_fr(build, "lpfr"),
@@ -344,6 +386,7 @@ def scenarios(build):
         "zerolang": lambda: scenario_zero_language(build, "lpzero"),
         "norouter": lambda: scenario_no_router(build, "lpnone"),
         "second": lambda: scenario_second_address(build, "lpsecond"),
+        "enter": lambda: scenario_enter_in_popups(build, "lpenter"),
     }
 
 

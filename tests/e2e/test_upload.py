@@ -6,16 +6,19 @@ Success: the router gets the request byte for byte, stores the image
 unchanged, the bar stands at 100 and the wizard moves on. Failures: refused
 and unreachable connections, 401 and 500 answers, a router that drops the
 connection mid-body, a missing, an over-long and an unreadable image name
-each end with their message box and a closed wizard. Scenarios run side by
-side, each in its own namespaces and Wine session."""
+each end with their message box and a closed wizard. Escape, Alt+F4 and
+Enter while a large image goes to a slowly reading router change nothing.
+Scenarios run side by side, each in its own namespaces and Wine session."""
 
 import base64
 import os
+import random
 import sys
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import (BOX_CAPTION, ROUTER_IP, Checks, WizardRun, expected_body,  # noqa: E402
-                     local_file, msg_text, run_suite, sha256_of, split_request)
+from harness import (BOX_CAPTION, ROUTER_IP, UPLOAD_PROGRESS, Checks, WizardRun,  # noqa: E402
+                     expected_body, local_file, msg_text, run_suite, sha256_of, split_request)
 
 SAMPLE = ".\\Firmware\\ZEPHYRA_FW.bin"
 USER, PASSWORD = "admin", "s3cret:pw"
@@ -98,6 +101,63 @@ def make_folder(path):
 
 LONG_NAME = ".\\Firmware\\" + "x" * 250 + ".bin"  # 265 characters
 
+BIG_IMAGE = ".\\Firmware\\BIG_32MB.bin"
+BIG_SIZE = 32 * 1024 * 1024
+# The router reads 1 MiB a second: the image is on its way for half a minute.
+SLOW_RATE = 1024 * 1024
+CLOSING_KEYS = ("ESCAPE", "ALT+F4", "RETURN")
+
+
+def make_big(path):
+    with open(path, "wb") as f:
+        f.write(random.Random(916).randbytes(BIG_SIZE))
+
+
+def wait_sending(run, timeout_s=90):
+    """Waits until the bar has moved: the worker is sending. The position."""
+    deadline = time.monotonic() + timeout_s
+    while time.monotonic() < deadline:
+        position = run.progress()
+        if isinstance(position, int) and position > 0:
+            return position
+        run.ui.no_msgbox(300)
+    return run.progress()
+
+
+def keys_during_upload(build, name):
+    """Escape, Alt+F4 and Enter while the image is on its way change nothing:
+    the router gets every byte and the wizard then moves on."""
+    check = Checks(name)
+    router = list(ROUTER_AUTH) + ["--fault", "slow-read", "--slow-rate", str(SLOW_RATE)]
+    with WizardRun(build, name, router, msg={"FW_FileName": BIG_IMAGE},
+                   prepare=lambda folder: make_big(local_file(folder, BIG_IMAGE)),
+                   out_dir=shots_dir(build, name)) as run:
+        run.walk_to_upload(user=USER, password=PASSWORD)
+        position = wait_sending(run)
+        check("the upload is under way", isinstance(position, int) and 0 < position < 100, True)
+        # Escape goes to the page that holds the focus (a page never ends
+        # on a cancel), Alt+F4 to the main window, which asks the pages,
+        # Enter becomes IDOK wherever it lands.
+        for key in CLOSING_KEYS:
+            run.ui.key(key)
+            check(f"{key}: no message box", run.ui.no_msgbox(1000), None)
+            check(f"{key}: the upload page stays", run.ui.visible(UPLOAD_PROGRESS), True)
+        run.shot("after-keys")
+        check("the keys came while the image was on its way",
+              any(r.get("complete") for r in run.http_records()), False)
+        if check.failed:
+            return check  # a closed wizard never moves on
+        run.wait_next_page(180)
+        check("moved on to the next page", True, True)
+        records = run.wait_records(1)
+        check("one request", len(records), 1)
+        with open(local_file(run.folder, BIG_IMAGE), "rb") as f:
+            image = f.read()
+        if records:
+            check_request(check, records[0], BIG_IMAGE, image)
+            check("router accepted", records[0].get("status"), 200)
+    return check
+
 
 def scenarios(build):
     return {
@@ -118,6 +178,7 @@ def scenarios(build):
             build, "unread", "Retry", msg={"FW_FileName": ".\\Firmware\\FOLDER.bin"},
             prepare=lambda folder: make_folder(local_file(folder, ".\\Firmware\\FOLDER.bin")),
             want_requests=0),
+        "keys during upload": lambda: keys_during_upload(build, "keys"),
     }
 
 

@@ -249,6 +249,113 @@ TEST_F(FrameTest, EscapeAsksThePagesAndAVetoKeepsTheWizardOpen) {
     EXPECT_EQ(Page(3).cancelQueries, 0) << "a page never created is not asked";
 }
 
+TEST_F(FrameTest, EnterNeitherHidesAPageNorEndsTheWizard) {
+    bool pageShownAfterEnter = false, currentAfterEnter = false, openAfterEnter = false;
+    ModalScript script;
+    script.steps = {
+        // A button of the page has no Enter of its own: the page gets IDOK.
+        [&] { PressKey(Page(0).GetDlgItem(IDC_LANGUAGE_NEXT), VK_RETURN); },
+        [&] {
+            pageShownAfterEnter = Page(0).IsWindowVisible();
+            currentAfterEnter = host.GetCurrentPage() == &Page(0);
+            // At the host's own button the host gets it.
+            PressKey(host.GetDlgItem(IDC_MAIN_EXIT), VK_RETURN);
+        },
+        [&] {
+            openAfterEnter = ::IsWindow(host.m_hWnd) && host.IsWindowVisible();
+            host.EndDialog(-5);
+        },
+    };
+    ModalScript::current = &script;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, &ModalScript::Tick);
+    const INT_PTR result = host.DoModal();
+    ::KillTimer(nullptr, timer);
+    ModalScript::current = nullptr;
+    EXPECT_TRUE(pageShownAfterEnter);
+    EXPECT_TRUE(currentAfterEnter);
+    EXPECT_TRUE(openAfterEnter);
+    EXPECT_EQ(result, -5);
+    EXPECT_EQ(Page(0).cancelQueries, 0) << "Enter is no cancel either";
+}
+
+TEST_F(FrameTest, ClosingTheWindowAsksThePagesLikeEscape) {
+    Page(1).cancelAnswer = FALSE;
+    bool openAfterSysClose = false, openAfterClose = false;
+    ModalScript script;
+    script.steps = {
+        [&] { host.OnNext(); },
+        // The task bar's Close and Alt+F4 arrive as SC_CLOSE.
+        [&] { host.PostMessage(WM_SYSCOMMAND, SC_CLOSE, 0); },
+        [&] {
+            openAfterSysClose = ::IsWindow(host.m_hWnd) && host.IsWindowVisible();
+            host.PostMessage(WM_CLOSE);
+        },
+        [&] {
+            openAfterClose = ::IsWindow(host.m_hWnd) && host.IsWindowVisible();
+            Page(1).cancelAnswer = TRUE;
+            host.PostMessage(WM_CLOSE);
+        },
+        [&] { host.EndDialog(-5); }, // only reached if closing failed
+    };
+    ModalScript::current = &script;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, &ModalScript::Tick);
+    const INT_PTR result = host.DoModal();
+    ::KillTimer(nullptr, timer);
+    ModalScript::current = nullptr;
+    EXPECT_TRUE(openAfterSysClose);
+    EXPECT_TRUE(openAfterClose);
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_EQ(Page(1).cancelQueries, 3);
+}
+
+TEST_F(FrameTest, TheEndOfTheModalRunDestroysThePagesThroughTheHost) {
+    ModalScript script;
+    script.steps = {
+        [&] { host.OnNext(); },
+        [&] { host.EndDialog(IDOK); },
+    };
+    ModalScript::current = &script;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, &ModalScript::Tick);
+    host.DoModal();
+    ::KillTimer(nullptr, timer);
+    ModalScript::current = nullptr;
+    for (int i : {0, 1}) {
+        EXPECT_EQ(Page(i).destroys, 1) << "page " << i;
+        EXPECT_FALSE(Page(i).m_created) << "page " << i;
+        EXPECT_EQ(Page(i).m_hWnd, nullptr) << "page " << i;
+    }
+    EXPECT_EQ(Page(1).kills, 1) << "the current page is asked before it goes";
+    EXPECT_EQ(Page(2).destroys, 0) << "never created";
+}
+
+// Counts one message at the window it is bound to.
+class MessageCounter : public CWnd {
+public:
+    explicit MessageCounter(UINT watched) : m_watched(watched) {}
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == m_watched)
+            ++count;
+        return CWnd::WindowProc(message, wParam, lParam);
+    }
+    int count = 0;
+
+private:
+    UINT m_watched;
+};
+
+TEST_F(FrameTest, ASystemColourChangeReachesEveryControlOnce) {
+    Open();
+    MessageCounter hostControl(WM_SYSCOLORCHANGE), pageControl(WM_SYSCOLORCHANGE);
+    ASSERT_TRUE(hostControl.SubclassDlgItem(IDC_BACKGROUND, &host));
+    ASSERT_TRUE(pageControl.SubclassDlgItem(IDC_LANGUAGE_LABEL1, &Page(0)));
+    // The system tells the top-level window only.
+    host.SendMessage(WM_SYSCOLORCHANGE);
+    EXPECT_EQ(hostControl.count, 1);
+    EXPECT_EQ(pageControl.count, 1) << "a control of a page, two levels down";
+    pageControl.UnsubclassWindow();
+    hostControl.UnsubclassWindow();
+}
+
 TEST_F(FrameTest, LeftClickOnTheFreeSurfaceStartsAWindowDrag) {
     Open();
     MSG message;

@@ -2,8 +2,10 @@
 // frame changes by the position of the current page, in the shipped skin.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "app/firmware_updater_app.h"
@@ -13,6 +15,74 @@
 namespace {
 
 FirmwareUpdaterApp g_app;
+
+// Points this executable's import of DeleteObject at a recorder while it
+// lives, so that a test sees which handles the program deletes itself.
+class DeleteObjectSpy {
+public:
+    DeleteObjectSpy() {
+        const auto real = reinterpret_cast<ULONG_PTR>(
+            ::GetProcAddress(::GetModuleHandleA("gdi32.dll"), "DeleteObject"));
+        m_slot = FindImportSlot(real);
+        if (!m_slot)
+            return;
+        s_real = reinterpret_cast<DeleteFunction>(real);
+        Write(reinterpret_cast<ULONG_PTR>(&Record));
+    }
+    ~DeleteObjectSpy() {
+        if (m_slot)
+            Write(reinterpret_cast<ULONG_PTR>(s_real));
+    }
+    DeleteObjectSpy(const DeleteObjectSpy&) = delete;
+    DeleteObjectSpy& operator=(const DeleteObjectSpy&) = delete;
+
+    bool Active() const { return m_slot != nullptr; }
+    static int Deletions(HGDIOBJ object) {
+        std::lock_guard<std::mutex> lock(s_mutex);
+        return static_cast<int>(std::count(s_deleted.begin(), s_deleted.end(), object));
+    }
+
+private:
+    using DeleteFunction = BOOL(WINAPI*)(HGDIOBJ);
+    static BOOL WINAPI Record(HGDIOBJ object) {
+        {
+            std::lock_guard<std::mutex> lock(s_mutex);
+            s_deleted.push_back(object);
+        }
+        return s_real(object);
+    }
+    // The import address table entry that holds the given function.
+    static ULONG_PTR* FindImportSlot(ULONG_PTR function) {
+        auto* base = reinterpret_cast<BYTE*>(::GetModuleHandleA(nullptr));
+        const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+        const IMAGE_DATA_DIRECTORY& imports =
+            nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        auto* module = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+        for (; imports.VirtualAddress && module->Name; ++module) {
+            auto* slot = reinterpret_cast<ULONG_PTR*>(base + module->FirstThunk);
+            for (; *slot; ++slot) {
+                if (*slot == function)
+                    return slot;
+            }
+        }
+        return nullptr;
+    }
+    void Write(ULONG_PTR value) {
+        DWORD old = 0;
+        ::VirtualProtect(m_slot, sizeof *m_slot, PAGE_READWRITE, &old);
+        *m_slot = value;
+        ::VirtualProtect(m_slot, sizeof *m_slot, old, &old);
+    }
+
+    ULONG_PTR* m_slot = nullptr;
+    static DeleteFunction s_real;
+    static std::mutex s_mutex;
+    static std::vector<HGDIOBJ> s_deleted;
+};
+DeleteObjectSpy::DeleteFunction DeleteObjectSpy::s_real = nullptr;
+std::mutex DeleteObjectSpy::s_mutex;
+std::vector<HGDIOBJ> DeleteObjectSpy::s_deleted;
 
 class VetoPage : public WizardPage {
 public:
@@ -44,12 +114,13 @@ protected:
     void TearDown() override { g_app.m_pMainWnd = nullptr; }
 
     // Runs the wizard modally; each step runs on its own timer tick.
-    INT_PTR RunModal(std::vector<std::function<void()>> steps) {
+    INT_PTR RunModal(std::vector<std::function<void()>> steps) { return RunModal(main, steps); }
+    INT_PTR RunModal(CDialog& dialog, std::vector<std::function<void()>> steps) {
         script = std::move(steps);
         next = 0;
         current = this;
         const UINT_PTR timer = ::SetTimer(nullptr, 0, 150, &Tick);
-        const INT_PTR result = main.DoModal();
+        const INT_PTR result = dialog.DoModal();
         ::KillTimer(nullptr, timer);
         current = nullptr;
         return result;
@@ -103,23 +174,92 @@ TEST_F(MainWindowTest, NavigateTwoClosesAtOnceAndOtherValuesAreIgnored) {
     EXPECT_EQ(pages[0]->cancelQueries, 0);
 }
 
-TEST_F(MainWindowTest, EscapeIsVetoedWhereExitIsNot) {
-    bool openAfterEscape = false;
-    const INT_PTR result = RunModal({
-        [&] { main.OnNext(); main.OnNext(); }, // the login page shows the frame buttons
-        [&] {
-            HWND exit = main.GetDlgItem(IDC_MAIN_EXIT);
-            ::PostMessageA(exit, WM_KEYDOWN, VK_ESCAPE, 1);
-        },
-        [&] {
-            openAfterEscape = ::IsWindowVisible(main.m_hWnd) != FALSE;
-            Click(IDC_MAIN_EXIT);
-        },
-        [&] { main.EndDialog(-5); },
+TEST_F(MainWindowTest, EnterEscapeAndClosingAreRefusedWhereExitIsNot) {
+    // As while the firmware is written: a page refuses to be cancelled.
+    struct Attempt {
+        const char* name;
+        std::function<void()> make;
+        bool openAfter = false;
+    };
+    auto key = [&](WPARAM key) {
+        HWND next = main.GetDlgItem(IDC_MAIN_NEXT);
+        ::PostMessageA(next, WM_KEYDOWN, key, 1);
+        ::PostMessageA(next, WM_KEYUP, key, 0xC0000001);
+    };
+    Attempt attempts[] = {
+        {"Enter", [&] { key(VK_RETURN); }},
+        {"Escape", [&] { key(VK_ESCAPE); }},
+        {"Alt+F4 / task bar Close", [&] { main.PostMessage(WM_SYSCOMMAND, SC_CLOSE, 0); }},
+        {"WM_CLOSE", [&] { main.PostMessage(WM_CLOSE); }},
+    };
+    // On the login page, which shows the frame buttons.
+    std::vector<std::function<void()>> steps = {[&] {
+        main.OnNext();
+        main.OnNext();
+    }};
+    for (size_t i = 0; i < std::size(attempts); ++i) {
+        steps.push_back([&, i] {
+            if (i > 0)
+                attempts[i - 1].openAfter = ::IsWindowVisible(main.m_hWnd) != FALSE;
+            attempts[i].make();
+        });
+    }
+    steps.push_back([&] {
+        attempts[std::size(attempts) - 1].openAfter = ::IsWindowVisible(main.m_hWnd) != FALSE;
+        Click(IDC_MAIN_EXIT);
     });
-    EXPECT_TRUE(openAfterEscape);
-    EXPECT_GE(pages[0]->cancelQueries, 1);
+    steps.push_back([&] { main.EndDialog(-5); });
+    const INT_PTR result = RunModal(steps);
+    for (const Attempt& attempt : attempts)
+        EXPECT_TRUE(attempt.openAfter) << attempt.name;
+    EXPECT_EQ(pages[0]->cancelQueries, 3) << "Escape and both closings ask, Enter does not";
     EXPECT_EQ(result, IDOK);
+}
+
+TEST_F(MainWindowTest, ASystemColourChangeReloadsTheBackgroundPicture) {
+    HBITMAP before = nullptr, after = nullptr;
+    RunModal({
+        [&] {
+            before = main.m_background.GetBitmapHandle();
+            main.SendMessage(WM_SYSCOLORCHANGE);
+            after = main.m_background.GetBitmapHandle();
+        },
+        [&] { main.EndDialog(IDOK); },
+    });
+    ASSERT_NE(before, nullptr);
+    EXPECT_NE(after, nullptr);
+    EXPECT_NE(after, before) << "read again from its file";
+}
+
+TEST_F(MainWindowTest, TheWindowRegionIsNeverDeletedByTheProgram) {
+    DeleteObjectSpy spy;
+    ASSERT_TRUE(spy.Active());
+    std::vector<HGDIOBJ> regions;
+    {
+        // A main window of its own, so that its destruction is inside the test.
+        WizardMainDialog window;
+        VetoPage page(IDD_LANGUAGE);
+        window.AddPage(&page, IDD_LANGUAGE);
+        g_app.m_pMainWnd = &window;
+        RunModal(window, {
+                             [&] {
+                                 regions.push_back(window.m_windowRegion.m_hObject);
+                                 window.SetWindowPos(nullptr, 0, 0, 300, 200,
+                                                     SWP_NOMOVE | SWP_NOZORDER);
+                             },
+                             [&] {
+                                 regions.push_back(window.m_windowRegion.m_hObject);
+                                 window.EndDialog(IDOK);
+                             },
+                         });
+        g_app.m_pMainWnd = &main;
+    }
+    ASSERT_EQ(regions.size(), 2u);
+    EXPECT_NE(regions[0], regions[1]) << "a new region for the new size";
+    for (HGDIOBJ region : regions) {
+        ASSERT_NE(region, nullptr);
+        EXPECT_EQ(DeleteObjectSpy::Deletions(region), 0) << "the window system owns it";
+    }
 }
 
 TEST_F(MainWindowTest, CaptionAndRoundedCornersAtEverySize) {

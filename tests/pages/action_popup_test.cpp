@@ -1,7 +1,9 @@
 // The action popup's animation and the ticks on which it ends by mode.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
+#include <vector>
 
 #include "pages/action_popup.h"
 #include "tests/pages/page_test_support.h"
@@ -109,6 +111,48 @@ INSTANTIATE_TEST_SUITE_P(Modes, ActionPopupEndTest,
                          [](const ::testing::TestParamInfo<EndCase>& info) {
                              return "Case" + std::to_string(info.index);
                          });
+
+// Runs one step per tick of a thread timer while a modal loop runs.
+struct TimedSteps {
+    static TimedSteps* current;
+    std::vector<std::function<void()>> steps;
+    size_t next = 0;
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+        if (current && current->next < current->steps.size())
+            current->steps[current->next++]();
+    }
+};
+TimedSteps* TimedSteps::current = nullptr;
+
+TEST(ActionPopupModal, EnterDoesNotEndThePopupWhileItsOperationRuns) {
+    MessageBoxWatcher boxes;
+    const UINT saved = ActionPopup::s_tickPeriodMs;
+    ActionPopup::s_tickPeriodMs = 20;
+    ActionPopup popup;
+    popup.m_mode = ActionPopup::kUpgrade;
+    bool shownAfterEnter = false;
+    TimedSteps steps;
+    steps.steps = {
+        [&] {
+            popup.PostMessage(WM_KEYDOWN, VK_RETURN, 1);
+            popup.PostMessage(WM_KEYUP, VK_RETURN, 0xC0000001);
+        },
+        [&] {
+            shownAfterEnter = popup.IsWindowVisible();
+            ActionDone = 1;
+            ActionCloseNow = 1;
+        },
+    };
+    TimedSteps::current = &steps;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 200, &TimedSteps::Tick);
+    const INT_PTR result = popup.DoModal();
+    ::KillTimer(nullptr, timer);
+    TimedSteps::current = nullptr;
+    ActionPopup::s_tickPeriodMs = saved;
+    EXPECT_TRUE(shownAfterEnter);
+    EXPECT_EQ(result, 0) << "ended by its timer, not by Enter";
+    EXPECT_EQ(steps.next, 2u);
+}
 
 TEST(ActionPopupModal, TheTimerEndsTheModalRunWithResultZero) {
     MessageBoxWatcher boxes;

@@ -7,6 +7,7 @@
 #include "app/page_registry.h"
 #include "pages/finish_page.h"
 #include "pages/language_page.h"
+#include "pages/login_page.h"
 #include "pages/shared_values.h"
 #include "pages/verify_page.h"
 #include "pages/welcome_page.h"
@@ -87,12 +88,31 @@ TEST_F(LanguagePageTest, LanguageExitClosesWithoutChangingTheLanguage) {
     EXPECT_EQ(m_host.m_navigations[0], 2u);
 }
 
-TEST_F(LanguagePageTest, EnterOnTheLanguagePageDoesNothing) {
-    Show();
-    Click(IDOK);
-    EXPECT_TRUE(::IsWindow(page.m_hWnd));
-    EXPECT_TRUE(HasVisibleStyle(page));
-    EXPECT_TRUE(m_host.m_navigations.empty());
+TEST(PagesEnter, EnterOnAnyPageNeitherHidesItNorMovesTheWizard) {
+    MessageBoxWatcher boxes;
+    LanguagePage language;
+    WelcomePage welcome;
+    LoginPage login;
+    VerifyPage verify;
+    FinishPage finish;
+    RecordingHost host;
+    WizardPage* const pages[] = {&language, &welcome, &login, &verify, &finish};
+    for (WizardPage* page : pages)
+        host.AddPage(page, page->m_pageId);
+    ASSERT_TRUE(host.Open());
+    for (WizardPage* page : pages) {
+        ASSERT_TRUE(host.ActivatePage(page));
+        PumpMessages();
+        host.m_navigations.clear();
+        // What Enter sends when no push button takes it (the skinned
+        // buttons are owner-drawn and do not).
+        page->SendMessage(WM_COMMAND, IDOK, 0);
+        PumpMessages();
+        EXPECT_TRUE(HasVisibleStyle(*page)) << page->m_pageId;
+        EXPECT_EQ(host.GetCurrentPage(), page) << page->m_pageId;
+        EXPECT_TRUE(host.m_navigations.empty()) << page->m_pageId;
+    }
+    EXPECT_TRUE(boxes.Texts().empty());
 }
 
 TEST_F(WelcomePageTest, WelcomeStartMovesOnAndExitCloses) {

@@ -44,12 +44,15 @@ void MessageBoxWatcher::Clear() {
 }
 
 void MessageBoxWatcher::Run() {
+    // The application's boxes and the pages' "Warning" boxes.
     const std::string caption = AfxGetApp() ? AfxGetApp()->m_pszAppName : "";
+    const std::string warning = "Warning";
     while (!m_stop) {
         struct Search {
             const std::string* caption;
+            const std::string* warning;
             std::vector<HWND> boxes;
-        } search{&caption, {}};
+        } search{&caption, &warning, {}};
         ::EnumThreadWindows(
             m_uiThread,
             [](HWND window, LPARAM raw) -> BOOL {
@@ -59,7 +62,7 @@ void MessageBoxWatcher::Run() {
                 ::GetClassNameA(window, className, sizeof className);
                 ::GetWindowTextA(window, text, sizeof text);
                 if (::IsWindowVisible(window) && std::string(className) == "#32770" &&
-                    *s->caption == text)
+                    (*s->caption == text || *s->warning == text))
                     s->boxes.push_back(window);
                 return TRUE;
             },

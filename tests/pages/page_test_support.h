@@ -25,8 +25,9 @@ public:
     std::vector<WPARAM> m_navigations;
 };
 
-// Closes every message box of this process as soon as it shows and keeps
-// its text, so that a test never hangs on a modal box.
+// Closes every message box of the user-interface thread (the application's
+// and the pages' "Warning" boxes) as soon as it shows and keeps its text, so
+// that a test never hangs on a modal box.
 class MessageBoxWatcher {
 public:
     MessageBoxWatcher();

@@ -2,7 +2,8 @@
 """A user's walk through the first wizard pages, in a sandbox: the language
 choice, the welcome page, the login page with its refusals (incomplete
 address, credentials that do not fit), the verify page showing the typed
-address, Back and Next again, and Exit. Screenshots of every page go to
+address, Back and Next again, and Exit; Enter, wherever the focus stands,
+changes nothing on any of these pages. Screenshots of every page go to
 <build>/tests/pages/walk-out/.
 
 The walk stops before the upgrade: the Upgrade button is never pressed, so
@@ -32,6 +33,7 @@ LANGUAGE_LIST, LANGUAGE_NEXT = 1004, 1006
 WELCOME_START = 1008
 ADDRESS, USER, PASSWORD = 1011, 1063, 1010
 VERIFY_ADDRESS = 1023
+UPLOAD_PROGRESS = 1012
 MAIN_BACK, MAIN_NEXT, MAIN_EXIT = 12323, 12324, 12325
 
 failures = []
@@ -131,6 +133,14 @@ class Walk:
         check(f"{what}: verify page shows the address", self.ui.text(VERIFY_ADDRESS), address)
         check(f"{what}: login page hidden", self.ui.visible(ADDRESS), False)
 
+    def enter_changes_nothing(self, page, shown, not_shown):
+        """Enter wherever the focus stands: no box, the page stays, the
+        next one does not show (and the wizard is still there)."""
+        self.ui.key("RETURN")
+        check(f"Enter on the {page} page opens nothing", self.ui.no_msgbox(700), None)
+        check(f"Enter on the {page} page keeps it", self.ui.visible(shown), True)
+        check(f"Enter on the {page} page leads nowhere", self.ui.visible(not_shown), False)
+
     def back_to_login(self):
         self.ui.click(MAIN_BACK)
         self.wait_visible(ADDRESS, "login page again")
@@ -141,12 +151,14 @@ class Walk:
         check("no message box at start (the skin loads)", ui.no_msgbox(1500), None)
         self.shot("1-language")
         check("main buttons hidden on the language page", ui.visible(MAIN_NEXT), False)
+        self.enter_changes_nothing("language", LANGUAGE_NEXT, WELCOME_START)
         check("language list starts at EN", ui.text(LANGUAGE_LIST), "EN")
         check("choose DE", ui.select(LANGUAGE_LIST, "DE"), 0)
         ui.click(LANGUAGE_NEXT)
         self.wait_visible(WELCOME_START, "welcome page")
         self.shot("2-welcome")
         check("main buttons hidden on the welcome page", ui.visible(MAIN_NEXT), False)
+        self.enter_changes_nothing("welcome", WELCOME_START, ADDRESS)
         ui.click(WELCOME_START)
         self.wait_visible(ADDRESS, "login page")
         check("main Next shown on the login page", ui.visible(MAIN_NEXT), True)
@@ -170,6 +182,9 @@ class Walk:
         upgrade_look = self.next_button_pixels("4-verify-next")
         check("Next wears another look on the verify page",
               differing_share(upgrade_look, next_look) > 0.2, True)
+        # The focus is on the Upgrade button just clicked: still no upload.
+        self.enter_changes_nothing("verify", VERIFY_ADDRESS, UPLOAD_PROGRESS)
+        check("the frame stays after Enter on the verify page", ui.visible(MAIN_NEXT), True)
 
         self.back_to_login()
         # The same picture and text again; anti-aliased text edges may

@@ -1,0 +1,173 @@
+// The language-pack page's reading of the language file and its hold on the
+// upload worker, and the upload page's refusal to be cancelled mid-upload.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include "pages/language_pack_answers.h"
+#include "pages/language_pack_page.h"
+#include "pages/shared_values.h"
+#include "pages/upload_page.h"
+#include "tests/pages/page_test_support.h"
+
+namespace {
+// A file of the given size whose bytes are never written (sparse where the
+// file system allows), so that gigabytes cost nothing.
+bool MakeFileOfSize(const std::string& path, uint64_t size) {
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    LARGE_INTEGER end{};
+    end.QuadPart = static_cast<LONGLONG>(size);
+    const bool made = ::SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && ::SetEndOfFile(file);
+    ::CloseHandle(file);
+    return made;
+}
+
+bool WriteBytes(const std::string& path, const std::string& bytes) {
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const bool done =
+        ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+        written == bytes.size();
+    ::CloseHandle(file);
+    return done;
+}
+
+TEST(LanguageFile, IsReadWholeUpTo64MiBAndRefusedAbove) {
+    const std::string path = ProgramFolder() + "size-test.lang";
+    const struct {
+        const char* name;
+        uint64_t size;
+        LanguageFileRead want;
+    } cases[] = {
+        {"empty", 0, LanguageFileRead::kRead},
+        {"64 MiB", kMaxLanguageFileBytes, LanguageFileRead::kRead},
+        {"64 MiB and a byte", kMaxLanguageFileBytes + 1, LanguageFileRead::kFailed},
+        {"4,294,967,295 bytes", 0xFFFFFFFFull, LanguageFileRead::kFailed},
+        {"4 GiB", 0x100000000ull, LanguageFileRead::kFailed},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(MakeFileOfSize(path, c.size)) << c.name;
+        LanguageUpload upload;
+        upload.fileData.reset(new uint8_t[4]()); // left from an earlier attempt
+        upload.fileLength = 4;
+        EXPECT_EQ(ReadLanguageFile(path, upload), c.want) << c.name;
+        if (c.want == LanguageFileRead::kRead) {
+            EXPECT_NE(upload.fileData, nullptr) << c.name;
+            EXPECT_EQ(upload.fileLength, c.size) << c.name;
+        } else {
+            EXPECT_EQ(upload.fileData, nullptr) << c.name;
+            EXPECT_EQ(upload.fileLength, 0u) << c.name;
+        }
+    }
+    ::DeleteFileA(path.c_str());
+
+    const std::string text = "LANG=EN\r\nTitle=Firmware upgrade\r\n";
+    ASSERT_TRUE(WriteBytes(path, text));
+    LanguageUpload upload;
+    ASSERT_EQ(ReadLanguageFile(path, upload), LanguageFileRead::kRead);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(upload.fileData.get()), upload.fileLength),
+              text);
+    ::DeleteFileA(path.c_str());
+    EXPECT_EQ(ReadLanguageFile(path, upload), LanguageFileRead::kMissing);
+    EXPECT_EQ(upload.fileData, nullptr);
+}
+
+TEST(LanguageFile, AReadThatDeliversLessThanTheSizeIsAFailure) {
+    // A kernel attribute file (through Wine's Z: drive) says it holds a
+    // page of 4096 bytes and delivers a few: as a file cut short while read.
+    const std::string path = "Z:\\sys\\devices\\system\\cpu\\online";
+    CFile file;
+    ASSERT_TRUE(file.Open(path.c_str()));
+    ASSERT_GT(file.GetLength(), 64u);
+    file.Close();
+    LanguageUpload upload;
+    EXPECT_EQ(ReadLanguageFile(path, upload), LanguageFileRead::kFailed);
+    EXPECT_EQ(upload.fileData, nullptr) << "zeros must never go out as the pack";
+    EXPECT_EQ(upload.fileLength, 0u);
+}
+
+// An upload worker that has not ended yet: it holds until released, then
+// reads the page's upload fields as the real one does.
+struct HeldWorker {
+    LanguagePackPage* page;
+    HANDLE release;
+    std::string urlSeen;
+};
+
+UINT __cdecl HoldThenRead(LPVOID raw) {
+    auto* worker = static_cast<HeldWorker*>(raw);
+    ::WaitForSingleObject(worker->release, 10000);
+    worker->urlSeen = worker->page->m_upload.url;
+    return 0;
+}
+
+TEST(LanguagePackPageWorker, UpgradeWaitsForARunningWorkerBeforeItTouchesTheUpload) {
+    MessageBoxWatcher boxes;
+    SelectedLanguage = 1;
+    const std::string path = LanguageFilePath(1, "");
+    ::DeleteFileA(path.c_str()); // no pack: Upgrade stops after the file test
+    const std::string earlier = "http://192.168.1.1/upload_lang.cgi";
+    HeldWorker held{nullptr, ::CreateEventA(nullptr, TRUE, FALSE, nullptr), {}};
+    {
+        LanguagePackPage page;
+        held.page = &page;
+        page.m_detection.detected = true;
+        page.m_upload.url = earlier;
+        page.m_worker = AfxBeginThread(&HoldThenRead, &held);
+        ASSERT_NE(page.m_worker, nullptr);
+        std::thread releaser([&] {
+            ::Sleep(300);
+            ::SetEvent(held.release);
+        });
+        page.OnCommand(MAKEWPARAM(IDC_PACK_UPGRADE, BN_CLICKED), 0);
+        releaser.join();
+        // Ended: it was waited for, in Upgrade or at the latest here.
+    }
+    ::CloseHandle(held.release);
+    EXPECT_EQ(held.urlSeen, earlier) << "the fields changed under the running worker";
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{path + " file not found."});
+}
+
+UINT __cdecl OutlastABoundedWait(LPVOID raw) {
+    // Longer than the 15 s that the page once waited before it let go.
+    ::Sleep(15500);
+    static_cast<std::atomic<bool>*>(raw)->store(true);
+    return 0;
+}
+
+TEST(LanguagePackPageWorker, DestructionWaitsUntilTheWorkerHasEnded) {
+    std::atomic<bool> ended{false}; // outside the page, which is freed
+    {
+        LanguagePackPage page;
+        page.m_worker = AfxBeginThread(&OutlastABoundedWait, &ended);
+        ASSERT_NE(page.m_worker, nullptr);
+    }
+    EXPECT_TRUE(ended.load());
+}
+
+UINT __cdecl HoldUntilReleased(LPVOID release) {
+    ::WaitForSingleObject(static_cast<HANDLE>(release), 10000);
+    return 0;
+}
+
+TEST(UploadPageCancel, IsRefusedWhileTheWorkerRuns) {
+    UploadPage page;
+    EXPECT_TRUE(page.OnQueryCancel()) << "before the upload starts";
+    HANDLE release = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    page.m_worker = AfxBeginThread(&HoldUntilReleased, release);
+    ASSERT_NE(page.m_worker, nullptr);
+    EXPECT_FALSE(page.OnQueryCancel());
+    ::SetEvent(release);
+    ASSERT_EQ(::WaitForSingleObject(page.m_worker->m_hThread, 10000), WAIT_OBJECT_0);
+    EXPECT_TRUE(page.OnQueryCancel()) << "once it has ended";
+    ::CloseHandle(release);
+}
+} // namespace
