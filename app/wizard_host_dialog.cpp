@@ -158,9 +158,12 @@ BOOL WizardHostDialog::OnInitDialog() {
 }
 
 BOOL WizardHostDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
-    // Enter ends nothing: Exit and Escape are the ways out.
-    if (LOWORD(wParam) == IDOK)
+    // Enter ends nothing: Exit and Escape are the ways out. Enter on a
+    // focused button presses that button.
+    if (LOWORD(wParam) == IDOK) {
+        PressFocusedButton();
         return TRUE;
+    }
     if (HIWORD(wParam) == BN_CLICKED) {
         switch (LOWORD(wParam)) {
         case IDC_MAIN_BACK:

@@ -13,8 +13,10 @@ BOOL WizardPage::OnInitDialog() {
 }
 
 BOOL WizardPage::OnCommand(WPARAM wParam, LPARAM lParam) {
-    if (LOWORD(wParam) == IDOK)
+    if (LOWORD(wParam) == IDOK) {
+        PressFocusedButton();
         return TRUE;
+    }
     return CDialog::OnCommand(wParam, lParam);
 }
 

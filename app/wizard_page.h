@@ -27,7 +27,7 @@ public:
     // A cancel command that reaches a page never ends the page's dialog.
     void OnCancel() override {}
     // Nor does Enter (command IDOK): ending a page's dialog would only hide
-    // it and leave the wizard empty.
+    // it and leave the wizard empty. Enter on a focused button presses it.
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
     HBRUSH OnCtlColor(CDC* dc, CWnd* control, UINT nCtlColor) override;
 

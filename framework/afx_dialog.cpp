@@ -63,7 +63,9 @@ INT_PTR CALLBACK CDialog::StartupDialogProc(HWND window, UINT message, WPARAM, L
 
 void CDialog::PostNcDestroy() {}
 
-bool CDialog::BindWindow(HWND window) { return Attach(window); }
+bool CDialog::BindWindow(HWND window) {
+    return Attach(window);
+}
 
 bool CDialog::Create(UINT templateId, CWnd* parent) {
     if (m_hWnd)
@@ -72,10 +74,9 @@ bool CDialog::Create(UINT templateId, CWnd* parent) {
     m_pParentWnd = parent;
     m_modal = false;
     CreationHook hook(this);
-    HWND window =
-        ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(templateId),
-                             parent ? parent->m_hWnd : nullptr, &CDialog::StartupDialogProc,
-                             reinterpret_cast<LPARAM>(this));
+    HWND window = ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(templateId),
+                                       parent ? parent->m_hWnd : nullptr,
+                                       &CDialog::StartupDialogProc, reinterpret_cast<LPARAM>(this));
     return window != nullptr && m_hWnd == window;
 }
 
@@ -104,9 +105,8 @@ INT_PTR CDialog::DoModal() {
     HWND window = nullptr;
     {
         CreationHook hook(this);
-        window = ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_templateId),
-                                       owner, &CDialog::StartupDialogProc,
-                                       reinterpret_cast<LPARAM>(this));
+        window = ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_templateId), owner,
+                                      &CDialog::StartupDialogProc, reinterpret_cast<LPARAM>(this));
     }
     if (!window) {
         m_modal = false;
@@ -173,7 +173,9 @@ void CDialog::OnOK() {
     EndDialog(IDOK);
 }
 
-void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+void CDialog::OnCancel() {
+    EndDialog(IDCANCEL);
+}
 
 bool CDialog::UpdateData(bool saveAndValidate) {
     CDataExchange dx(this, saveAndValidate);
@@ -203,6 +205,25 @@ BOOL CDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
         return TRUE;
     }
     return FALSE;
+}
+
+BOOL CDialog::PressFocusedButton() {
+    HWND focus = ::GetFocus();
+    if (!focus || ::GetParent(focus) != m_hWnd || !::IsWindowVisible(focus) ||
+        !::IsWindowEnabled(focus))
+        return FALSE;
+    char className[8] = {};
+    if (!::GetClassNameA(focus, className, sizeof className) ||
+        ::lstrcmpiA(className, "Button") != 0)
+        return FALSE;
+    const LONG_PTR type = ::GetWindowLongPtrA(focus, GWL_STYLE) & BS_TYPEMASK;
+    if (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON && type != BS_OWNERDRAW)
+        return FALSE;
+    const int id = ::GetDlgCtrlID(focus);
+    if (id == IDOK)
+        return FALSE;
+    ::SendMessageA(m_hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(focus));
+    return TRUE;
 }
 
 void DDX_Control(CDataExchange* dx, int id, CWnd& control) {

@@ -34,6 +34,12 @@ public:
     CWnd* m_pParentWnd;
 
 protected:
+    // Enter on a focused, visible and enabled push button of this dialog
+    // presses it. The dialog manager hands Enter on an owner-drawn button to
+    // the dialog as IDOK instead; dialogs that take IDOK for nothing else call
+    // this. FALSE when the focus is not on such a button.
+    BOOL PressFocusedButton();
+
     // Our dialog procedure only starts the binding; after WM_INITDIALOG
     // every message goes through WindowProc.
     static INT_PTR CALLBACK StartupDialogProc(HWND window, UINT message, WPARAM w, LPARAM l);

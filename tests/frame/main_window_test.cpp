@@ -96,7 +96,7 @@ public:
 
 // The real page templates in list order, each with a page that refuses to
 // let the wizard be cancelled.
-constexpr UINT kTemplates[] = {IDD_LANGUAGE, IDD_WELCOME, IDD_LOGIN, IDD_VERIFY,
+constexpr UINT kTemplates[] = {IDD_LANGUAGE, IDD_WELCOME,       IDD_LOGIN, IDD_VERIFY,
                                IDD_UPLOAD,   IDD_LANGUAGE_PACK, IDD_FINISH};
 
 class MainWindowTest : public ::testing::Test {
@@ -181,11 +181,12 @@ TEST_F(MainWindowTest, EnterEscapeAndClosingAreRefusedWhereExitIsNot) {
         std::function<void()> make;
         bool openAfter = false;
     };
-    auto key = [&](WPARAM key) {
-        HWND next = main.GetDlgItem(IDC_MAIN_NEXT);
-        ::PostMessageA(next, WM_KEYDOWN, key, 1);
-        ::PostMessageA(next, WM_KEYUP, key, 0xC0000001);
+    auto keyAt = [&](int id, WPARAM key) {
+        HWND button = main.GetDlgItem(id);
+        ::PostMessageA(button, WM_KEYDOWN, key, 1);
+        ::PostMessageA(button, WM_KEYUP, key, 0xC0000001);
     };
+    auto key = [&](WPARAM key) { keyAt(IDC_MAIN_NEXT, key); };
     Attempt attempts[] = {
         {"Enter", [&] { key(VK_RETURN); }},
         {"Escape", [&] { key(VK_ESCAPE); }},
@@ -204,12 +205,20 @@ TEST_F(MainWindowTest, EnterEscapeAndClosingAreRefusedWhereExitIsNot) {
             attempts[i].make();
         });
     }
+    // Enter on a button that holds the focus presses that button.
+    int pageAfterEnterOnBack = -1;
     steps.push_back([&] {
         attempts[std::size(attempts) - 1].openAfter = ::IsWindowVisible(main.m_hWnd) != FALSE;
+        ::SetFocus(main.GetDlgItem(IDC_MAIN_BACK));
+        keyAt(IDC_MAIN_BACK, VK_RETURN);
+    });
+    steps.push_back([&] {
+        pageAfterEnterOnBack = main.GetCurrentPageIndex();
         Click(IDC_MAIN_EXIT);
     });
     steps.push_back([&] { main.EndDialog(-5); });
     const INT_PTR result = RunModal(steps);
+    EXPECT_EQ(pageAfterEnterOnBack, 1) << "Enter on the focused Back button goes back";
     for (const Attempt& attempt : attempts)
         EXPECT_TRUE(attempt.openAfter) << attempt.name;
     EXPECT_EQ(pages[0]->cancelQueries, 3) << "Escape and both closings ask, Enter does not";
@@ -321,12 +330,34 @@ TEST_F(MainWindowTest, TheFrameFollowsThePagePosition) {
     Seen language{}, login{}, verify{}, backAtLogin{}, upload{}, finish{}, backAtWelcome{};
     RunModal({
         [&] { language = look(); },
-        [&] { main.OnNext(); main.OnNext(); login = look(); },
-        [&] { main.OnNext(); verify = look(); },
-        [&] { main.OnBack(); backAtLogin = look(); },
-        [&] { main.OnBack(); backAtWelcome = look(); },
-        [&] { main.OnNext(); main.OnNext(); main.OnNext(); upload = look(); },
-        [&] { main.OnNext(); main.OnNext(); finish = look(); },
+        [&] {
+            main.OnNext();
+            main.OnNext();
+            login = look();
+        },
+        [&] {
+            main.OnNext();
+            verify = look();
+        },
+        [&] {
+            main.OnBack();
+            backAtLogin = look();
+        },
+        [&] {
+            main.OnBack();
+            backAtWelcome = look();
+        },
+        [&] {
+            main.OnNext();
+            main.OnNext();
+            main.OnNext();
+            upload = look();
+        },
+        [&] {
+            main.OnNext();
+            main.OnNext();
+            finish = look();
+        },
         [&] { main.EndDialog(IDOK); },
     });
     EXPECT_FALSE(language.buttons);

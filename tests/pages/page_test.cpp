@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/page_registry.h"
+#include "app/wizard_messages.h"
 #include "pages/finish_page.h"
 #include "pages/language_page.h"
 #include "pages/login_page.h"
@@ -88,7 +89,7 @@ TEST_F(LanguagePageTest, LanguageExitClosesWithoutChangingTheLanguage) {
     EXPECT_EQ(m_host.m_navigations[0], 2u);
 }
 
-TEST(PagesEnter, EnterOnAnyPageNeitherHidesItNorMovesTheWizard) {
+TEST(PagesEnter, EnterPressesAFocusedButtonAndOtherwiseChangesNothing) {
     MessageBoxWatcher boxes;
     LanguagePage language;
     WelcomePage welcome;
@@ -100,17 +101,28 @@ TEST(PagesEnter, EnterOnAnyPageNeitherHidesItNorMovesTheWizard) {
     for (WizardPage* page : pages)
         host.AddPage(page, page->m_pageId);
     ASSERT_TRUE(host.Open());
-    for (WizardPage* page : pages) {
-        ASSERT_TRUE(host.ActivatePage(page));
+    struct Case {
+        WizardPage* page;
+        int focus; // 0: the page itself
+        std::vector<WPARAM> navigations;
+    } cases[] = {
+        {&language, IDC_LANGUAGE_LIST, {}}, {&language, 0, {}},
+        {&welcome, IDC_WELCOME_LABEL1, {}}, {&welcome, IDC_WELCOME_START, {NAVIGATE_NEXT}},
+        {&login, IDC_LOGIN_USER, {}},       {&verify, 0, {}},
+        {&finish, IDC_FINISH_LABEL1, {}},   {&finish, IDC_FINISH_EXIT, {NAVIGATE_CLOSE}},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(host.ActivatePage(c.page));
         PumpMessages();
+        ::SetFocus(c.focus ? c.page->GetDlgItem(c.focus) : c.page->m_hWnd);
         host.m_navigations.clear();
-        // What Enter sends when no push button takes it (the skinned
-        // buttons are owner-drawn and do not).
-        page->SendMessage(WM_COMMAND, IDOK, 0);
+        // What the dialog manager sends for Enter when no standard push
+        // button has the focus (the skinned buttons are owner-drawn).
+        c.page->SendMessage(WM_COMMAND, IDOK, 0);
         PumpMessages();
-        EXPECT_TRUE(HasVisibleStyle(*page)) << page->m_pageId;
-        EXPECT_EQ(host.GetCurrentPage(), page) << page->m_pageId;
-        EXPECT_TRUE(host.m_navigations.empty()) << page->m_pageId;
+        EXPECT_TRUE(HasVisibleStyle(*c.page)) << c.page->m_pageId << "/" << c.focus;
+        EXPECT_EQ(host.GetCurrentPage(), c.page) << c.page->m_pageId << "/" << c.focus;
+        EXPECT_EQ(host.m_navigations, c.navigations) << c.page->m_pageId << "/" << c.focus;
     }
     EXPECT_TRUE(boxes.Texts().empty());
 }
