@@ -12,6 +12,10 @@ session inside the program namespace, the program started from its folder
 (so relative Firmware\\ paths work) and the GUI driver beside it.
 Everything is removed on exit, also when the run fails. Every wait is
 bounded.
+
+FWU_E2E_TRACE=<Wine debug channels> (e.g. "+timestamp,+pid,+message,+event")
+runs the program and the driver with that WINEDEBUG and keeps their output in
+<build>/tests/e2e/traces/<run>-program.log and -driver.log.
 """
 
 import argparse
@@ -172,12 +176,27 @@ class WizardRun:
             session = sandbox.WineSession(self.build_dir, netns, f"e2e-{self.name}",
                                           screen=self.screen)
         self.session = self._stack.enter_context(session)
+        trace_env, program_err = self._trace("program")
         self.program = self.session.popen(
-            [os.path.join(self.folder, "FirmwareUpdater.exe")], cwd=self.folder,
-            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            [os.path.join(self.folder, "FirmwareUpdater.exe")], cwd=self.folder, env=trace_env,
+            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=program_err)
         netns.check_pid_inside(self.program.pid)
         if self.use_driver:
-            self.ui = self._stack.enter_context(Driver(self.session))
+            trace_env, driver_err = self._trace("driver")
+            self.ui = self._stack.enter_context(
+                Driver(self.session, env=trace_env, stderr=driver_err))
+
+    def _trace(self, who):
+        """(extra environment, stderr file) of a traced process; (None, DEVNULL)
+        unless FWU_E2E_TRACE names Wine debug channels."""
+        channels = os.environ.get("FWU_E2E_TRACE")
+        if not channels:
+            return None, subprocess.DEVNULL
+        folder = os.path.join(self.build_dir, "tests", "e2e", "traces")
+        os.makedirs(folder, exist_ok=True)
+        path = os.path.join(folder, f"{os.path.basename(self._work)}-{who}.log")
+        out = self._stack.enter_context(open(path, "wb"))
+        return {"WINEDEBUG": channels}, out
 
     def _write_msg(self):
         if not self.msg:
