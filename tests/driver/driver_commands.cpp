@@ -20,7 +20,8 @@ constexpr DWORD kPollMs = 50;
 constexpr UINT kSendTimeoutMs = 5000;
 constexpr DWORD kFocusTimeoutMs = 1000;
 constexpr DWORD kDismissTimeoutMs = 3000;
-constexpr DWORD kPaintTimeoutMs = 1000;
+constexpr DWORD kPaintTimeoutMs = 3000;
+constexpr DWORD kSettleTimeoutMs = 3000;
 
 Reply Ok(std::string text = {}) {
     return {true, std::move(text), false};
@@ -376,17 +377,27 @@ Reply Drag(const std::string& args) {
     return Ok();
 }
 
+BOOL CALLBACK FindUnpainted(HWND hwnd, LPARAM found) {
+    if (::GetUpdateRect(hwnd, nullptr, FALSE)) {
+        *reinterpret_cast<bool*>(found) = true;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// True when `hwnd` and every window inside it (pages and their controls)
+// have nothing left to paint.
+bool Painted(HWND hwnd) {
+    if (::GetUpdateRect(hwnd, nullptr, FALSE))
+        return false;
+    bool unpainted = false;
+    ::EnumChildWindows(hwnd, FindUnpainted, reinterpret_cast<LPARAM>(&unpainted));
+    return !unpainted;
+}
+
 // A window just shown may not have painted yet; screenshots want it drawn.
 void WaitPainted(HWND hwnd) {
-    WaitFor(kPaintTimeoutMs, [&] {
-        if (::GetUpdateRect(hwnd, nullptr, FALSE))
-            return false;
-        for (HWND child = ::GetWindow(hwnd, GW_CHILD); child;
-             child = ::GetWindow(child, GW_HWNDNEXT))
-            if (::GetUpdateRect(child, nullptr, FALSE))
-                return false;
-        return true;
-    });
+    WaitFor(kPaintTimeoutMs, [&] { return Painted(hwnd); });
 }
 
 Reply MessageBoxText(const std::string& args) {
@@ -430,20 +441,46 @@ Reply NoMessageBox(const std::string& args) {
     return Ok();
 }
 
+// The picture once the window has nothing left to paint and the screen
+// shows the same twice a poll apart (what is drawn has reached the X
+// server); after kSettleTimeoutMs whatever it shows then, since a moving
+// progress bar never stands still.
+bool CaptureSettled(HWND hwnd, const RECT& area, std::vector<std::uint8_t>* rgb,
+                    std::string* error) {
+    if (hwnd)
+        WaitPainted(hwnd);
+    if (!CaptureScreen(area, rgb, error))
+        return false;
+    std::vector<std::uint8_t> again;
+    const ULONGLONG deadline = ::GetTickCount64() + kSettleTimeoutMs;
+    for (;;) {
+        ::Sleep(kPollMs);
+        if (!CaptureScreen(area, &again, error))
+            return false;
+        if (again == *rgb || ::GetTickCount64() >= deadline)
+            break;
+        rgb->swap(again);
+    }
+    *rgb = std::move(again);
+    return true;
+}
+
 Reply Shot(const std::string& args) {
     const auto [file, caption] = SplitFirst(args);
     if (file.empty())
         return Err("usage: shot <file.png> [caption]");
     RECT area{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    HWND hwnd = nullptr;
     if (!caption.empty()) {
-        HWND hwnd = nullptr;
         Reply error;
         if (!LookUpWindow(Trim(caption), &hwnd, &error))
             return error;
         ::GetWindowRect(hwnd, &area);
     }
+    std::vector<std::uint8_t> rgb;
     std::string problem;
-    if (!CaptureToPng(area, FromUtf8(file), &problem))
+    if (!CaptureSettled(hwnd, area, &rgb, &problem) ||
+        !WritePng(area, rgb, FromUtf8(file), &problem))
         return Err(problem);
     return Ok(RectText(area));
 }
