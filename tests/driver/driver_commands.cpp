@@ -21,7 +21,7 @@ constexpr UINT kSendTimeoutMs = 5000;
 constexpr DWORD kFocusTimeoutMs = 1000;
 constexpr DWORD kDismissTimeoutMs = 3000;
 constexpr DWORD kPaintTimeoutMs = 3000;
-constexpr DWORD kSettleTimeoutMs = 3000;
+constexpr DWORD kSettleTimeoutMs = 1000;
 
 Reply Ok(std::string text = {}) {
     return {true, std::move(text), false};

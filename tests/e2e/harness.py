@@ -26,6 +26,7 @@ import glob
 import hashlib
 import json
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -241,7 +242,7 @@ class WizardRun:
         deadline = time.monotonic() + timeout_s
         while not done():
             if time.monotonic() > deadline:
-                self.shot(f"no-{what.replace(' ', '-')}")
+                self.shot("no-" + re.sub(r"\W+", "-", what))
                 raise DriverError(f"{what}: not within {timeout_s} s")
             time.sleep(0.05)
 
@@ -284,11 +285,17 @@ class WizardRun:
         self.click_once(LANGUAGE_NEXT, lambda: ui.visible(WELCOME_START), "welcome page")
         self.shot("welcome")
         self.click_once(WELCOME_START, lambda: ui.visible(ADDRESS), "login page")
-        ui.type(ADDRESS, address)
-        ui.type(USER, user)
-        ui.type(PASSWORD, password)
+        # A field that does not show what was typed would send the upload
+        # elsewhere: stop here instead.
+        for ctrl_id, text in ((ADDRESS, address), (USER, user), (PASSWORD, password)):
+            shown = ui.type(ctrl_id, text)
+            if shown != text:
+                self.shot("mistyped")
+                raise DriverError(f"typed {text!r} into {ctrl_id}, it shows {shown!r}")
         self.shot("login")
         self.click_once(MAIN_NEXT, lambda: ui.visible(VERIFY_ADDRESS), "verify page")
+        # The page fills the address in once it is shown.
+        self.wait_until(lambda: ui.text(VERIFY_ADDRESS) == address, "the verify page's address")
         self.shot("verify")
 
     def click_upgrade(self):
