@@ -18,8 +18,10 @@ namespace {
 
 constexpr DWORD kPollMs = 50;
 constexpr UINT kSendTimeoutMs = 5000;
-constexpr DWORD kFocusTimeoutMs = 1000;
-constexpr DWORD kDismissTimeoutMs = 3000;
+// How long a click may take to show its effect on a loaded machine.
+constexpr DWORD kFocusTimeoutMs = 10000;
+constexpr DWORD kDismissTimeoutMs = 10000;
+constexpr DWORD kTypeTimeoutMs = 10000;
 constexpr DWORD kPaintTimeoutMs = 3000;
 constexpr DWORD kSettleTimeoutMs = 1000;
 
@@ -103,19 +105,10 @@ HWND FocusOf(HWND hwnd) {
     return info.hwndFocus;
 }
 
-// Gives `hwnd` the keyboard focus: a click first, as a user does; if the
-// target ignores it, SetFocus from the target's attached input state.
+// Gives `hwnd` the keyboard focus with one click, as a user does. A click
+// that does not focus it is a fault to report, not to paper over.
 bool FocusControl(HWND hwnd) {
-    ClickAt(Centre(hwnd));
-    if (WaitFor(kFocusTimeoutMs, [&] { return FocusOf(hwnd) == hwnd; }))
-        return true;
-    const DWORD target = ::GetWindowThreadProcessId(hwnd, nullptr);
-    const DWORD self = ::GetCurrentThreadId();
-    if (::AttachThreadInput(self, target, TRUE)) {
-        ::SetFocus(hwnd);
-        ::AttachThreadInput(self, target, FALSE);
-    }
-    return WaitFor(kFocusTimeoutMs, [&] { return FocusOf(hwnd) == hwnd; });
+    return ClickAt(Centre(hwnd)) && WaitFor(kFocusTimeoutMs, [&] { return FocusOf(hwnd) == hwnd; });
 }
 
 // The IP address control's four edit fields, left to right.
@@ -238,16 +231,15 @@ Reply Type(const std::string& args) {
         first = fields.front();
     }
     if (!FocusControl(first))
-        return Err("cannot focus control " + id_text);
+        return Err("a click did not focus control " + id_text);
+    // Keys, not messages sent to the field: they queue behind the click, so
+    // the click cannot land (and move the caret) in the middle of the text.
     // Typing replaces what the field held, as after a user's select-all.
-    ::SendMessageTimeoutW(first, EM_SETSEL, 0, -1, SMTO_ABORTIFHUNG, kSendTimeoutMs, nullptr);
-    for (wchar_t ch : FromUtf8(text)) {
-        // The focus moves on inside the IP control ('.' or a full field).
-        HWND target = FocusOf(first);
-        if (!target)
-            target = first;
-        ::SendMessageTimeoutW(target, WM_CHAR, ch, 1, SMTO_ABORTIFHUNG, kSendTimeoutMs, nullptr);
-    }
+    const std::wstring wanted = FromUtf8(text);
+    if (!PressKey(VK_HOME) || !PressShiftKey(VK_END) || !TypeText(wanted))
+        return Err("SendInput failed");
+    if (!wanted.empty())
+        WaitFor(kTypeTimeoutMs, [&] { return ControlText(hwnd) == wanted; });
     return Ok(Escape(ToUtf8(ControlText(hwnd))));
 }
 
@@ -422,13 +414,12 @@ Reply Dismiss(const std::string&) {
         button = ::GetDlgItem(box, IDCANCEL);
     if (!button)
         return Err("message box without OK or Cancel button");
-    ClickAt(Centre(button));
+    // One click, as a user closes it.
+    if (!ClickAt(Centre(button)))
+        return Err("SendInput failed");
     if (WaitFor(kDismissTimeoutMs, [&] { return !::IsWindow(box) || !::IsWindowVisible(box); }))
         return Ok();
-    ::PostMessageW(button, BM_CLICK, 0, 0);
-    if (WaitFor(kDismissTimeoutMs, [&] { return !::IsWindow(box) || !::IsWindowVisible(box); }))
-        return Ok("by BM_CLICK");
-    return Err("message box still open");
+    return Err("message box still open after a click on its button");
 }
 
 Reply NoMessageBox(const std::string& args) {

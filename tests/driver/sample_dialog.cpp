@@ -5,7 +5,11 @@
 // owner-drawn button counts its clicks; the first time the mouse comes onto
 // it, it throws the cursor off it, as Wine does with an X event it reads
 // late, so that a click only counts if its press and release land on the
-// button by themselves.
+// button by themselves. Busy puts the focus into the address's first field
+// and then, for a while, answers only messages sent from other threads, as
+// a program does that is busy sending messages itself: a click on the field
+// waits in its queue meanwhile, and text typed into it must not overtake
+// that click.
 
 #include <windows.h>
 #include <commctrl.h>
@@ -21,6 +25,46 @@ std::wstring ItemText(HWND dialog, int id) {
     wchar_t text[256] = {};
     ::GetDlgItemTextW(dialog, id, text, 256);
     return text;
+}
+
+constexpr DWORD kBusyMs = 2000;
+constexpr int kBusyChars = 2; // typed characters that overtake the click
+int g_chars_while_busy = 0;
+bool g_busy = false;
+WNDPROC g_field_proc = nullptr;
+
+LRESULT CALLBACK FieldProc(HWND field, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_CHAR && g_busy)
+        ++g_chars_while_busy;
+    return ::CallWindowProcW(g_field_proc, field, message, wparam, lparam);
+}
+
+HWND FirstAddressField(HWND dialog) {
+    HWND first = nullptr;
+    RECT first_rect{};
+    for (HWND field = ::GetWindow(::GetDlgItem(dialog, IDC_ADDRESS), GW_CHILD); field;
+         field = ::GetWindow(field, GW_HWNDNEXT)) {
+        RECT rect{};
+        ::GetWindowRect(field, &rect);
+        if (!first || rect.left < first_rect.left) {
+            first = field;
+            first_rect = rect;
+        }
+    }
+    return first;
+}
+
+void OnBusy(HWND dialog) {
+    ::SetFocus(FirstAddressField(dialog));
+    g_busy = true;
+    g_chars_while_busy = 0;
+    const ULONGLONG deadline = ::GetTickCount64() + kBusyMs;
+    while (g_chars_while_busy < kBusyChars && ::GetTickCount64() < deadline) {
+        ::MsgWaitForMultipleObjectsEx(0, nullptr, 10, QS_SENDMESSAGE, 0);
+        MSG message;
+        ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    g_busy = false;
 }
 
 int g_clicks = 0;
@@ -49,6 +93,8 @@ void DrawCountButton(const DRAWITEMSTRUCT& item) {
 }
 
 void OnInitDialog(HWND dialog) {
+    g_field_proc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
+        FirstAddressField(dialog), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FieldProc)));
     g_button_proc = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrW(::GetDlgItem(dialog, IDC_COUNT), GWLP_WNDPROC,
                             reinterpret_cast<LONG_PTR>(&CountButtonProc)));
@@ -111,6 +157,8 @@ INT_PTR CALLBACK SampleProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lpa
             OnCheck(dialog);
         if (LOWORD(wparam) == IDC_COUNT && HIWORD(wparam) == BN_CLICKED)
             OnCount(dialog);
+        if (LOWORD(wparam) == IDC_BUSY && HIWORD(wparam) == BN_CLICKED)
+            OnBusy(dialog);
         if (LOWORD(wparam) == IDC_CHOICE && HIWORD(wparam) == CBN_SELCHANGE)
             OnChoiceChanged(dialog);
         if (LOWORD(wparam) == IDCANCEL)

@@ -10,3 +10,4 @@
 #define IDC_DRAG_ECHO 1006
 #define IDC_COUNT 1007
 #define IDC_COUNT_ECHO 1008
+#define IDC_BUSY 1009

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <optional>
+#include <vector>
 
 namespace fwdriver {
 namespace {
@@ -101,6 +102,37 @@ bool PressKey(WORD virtual_key) {
     inputs[0].ki.wVk = inputs[1].ki.wVk = virtual_key;
     inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
     const bool sent = ::SendInput(2, inputs, sizeof inputs[0]) == 2;
+    ::Sleep(kStepDelayMs);
+    return sent;
+}
+
+bool PressShiftKey(WORD virtual_key) {
+    INPUT inputs[4] = {};
+    for (INPUT& input : inputs)
+        input.type = INPUT_KEYBOARD;
+    inputs[0].ki.wVk = inputs[3].ki.wVk = VK_SHIFT;
+    inputs[1].ki.wVk = inputs[2].ki.wVk = virtual_key;
+    inputs[2].ki.dwFlags = inputs[3].ki.dwFlags = KEYEVENTF_KEYUP;
+    const bool sent = ::SendInput(4, inputs, sizeof inputs[0]) == 4;
+    ::Sleep(kStepDelayMs);
+    return sent;
+}
+
+bool TypeText(const std::wstring& text) {
+    std::vector<INPUT> inputs;
+    for (wchar_t ch : text) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wScan = ch;
+        input.ki.dwFlags = KEYEVENTF_UNICODE;
+        inputs.push_back(input);
+        input.ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
+        inputs.push_back(input);
+    }
+    if (inputs.empty())
+        return true;
+    const bool sent = ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(),
+                                  sizeof inputs[0]) == inputs.size();
     ::Sleep(kStepDelayMs);
     return sent;
 }

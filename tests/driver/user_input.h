@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace fwdriver {
 
 bool MoveMouse(POINT screen);
@@ -11,5 +13,9 @@ bool ClickAt(POINT screen);
 // Button down at `from`, moves in steps, up at `to`.
 bool DragMouse(POINT from, POINT to);
 bool PressKey(WORD virtual_key);
+bool PressShiftKey(WORD virtual_key);
+// Types the characters as key presses (KEYEVENTF_UNICODE), so that they
+// reach the focused window after any click made before, in order.
+bool TypeText(const std::wstring& text);
 
 } // namespace fwdriver
