@@ -75,7 +75,6 @@ def headless(build, out_dir):
               "--device-password", "lpw"]
     with WizardRun(build, "demo", router, out_dir=out_dir) as run:
         run.walk_to_upload(user=USER, password=PASSWORD)
-        time.sleep(0.7)
         run.shot("upload")
         pack.wait_http(run.record_dir, "/upgrade_flash.cgi", 120)
         print(f"upload bar at {run.progress()}; screenshots in {out_dir}")
@@ -90,7 +89,9 @@ def language_pack(run):
     pack.wait_popup(run, 30)
     pack.wait_popup_gone(run, 120, shot="action-find-device")
     run.shot("language-pack-detected")
-    time.sleep(3)
+    # Upgrade once the page has told the router the language.
+    run.wait_until(lambda: [r for r in pack.udp_records([run.record_dir])
+                            if r.get("command") == 1], "the language query", 30)
     run.ui.press(pack.PACK_UPGRADE)
     pack.wait_popup(run, 10)
     run.shot("action-upgrade")

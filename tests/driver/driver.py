@@ -44,13 +44,15 @@ def default_driver_exe(build_dir):
 
 
 class Driver:
-    def __init__(self, session, driver_exe=None, timeout=20):
+    def __init__(self, session, driver_exe=None, timeout=20, env=None, stderr=None):
+        """env: more environment for the driver (e.g. a WINEDEBUG trace);
+        stderr: where its stderr goes (default: nowhere)."""
         self.timeout = timeout
         self.session = session
         exe = driver_exe or default_driver_exe(session.build_dir)
-        self.proc = session.popen([exe], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                  stderr=subprocess.DEVNULL, text=True, encoding="utf-8",
-                                  bufsize=1)
+        self.proc = session.popen([exe], env=env, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                  stderr=stderr or subprocess.DEVNULL, text=True,
+                                  encoding="utf-8", bufsize=1)
         # Replies are read by a thread so that every read can time out.
         self._lines = queue.Queue()
         threading.Thread(target=self._read_replies, daemon=True).start()

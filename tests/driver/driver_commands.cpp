@@ -18,9 +18,12 @@ namespace {
 
 constexpr DWORD kPollMs = 50;
 constexpr UINT kSendTimeoutMs = 5000;
-constexpr DWORD kFocusTimeoutMs = 1000;
-constexpr DWORD kDismissTimeoutMs = 3000;
-constexpr DWORD kPaintTimeoutMs = 1000;
+// How long a click may take to show its effect on a loaded machine.
+constexpr DWORD kFocusTimeoutMs = 10000;
+constexpr DWORD kDismissTimeoutMs = 10000;
+constexpr DWORD kTypeTimeoutMs = 10000;
+constexpr DWORD kPaintTimeoutMs = 3000;
+constexpr DWORD kSettleTimeoutMs = 1000;
 
 Reply Ok(std::string text = {}) {
     return {true, std::move(text), false};
@@ -102,19 +105,10 @@ HWND FocusOf(HWND hwnd) {
     return info.hwndFocus;
 }
 
-// Gives `hwnd` the keyboard focus: a click first, as a user does; if the
-// target ignores it, SetFocus from the target's attached input state.
+// Gives `hwnd` the keyboard focus with one click, as a user does. A click
+// that does not focus it is a fault to report, not to paper over.
 bool FocusControl(HWND hwnd) {
-    ClickAt(Centre(hwnd));
-    if (WaitFor(kFocusTimeoutMs, [&] { return FocusOf(hwnd) == hwnd; }))
-        return true;
-    const DWORD target = ::GetWindowThreadProcessId(hwnd, nullptr);
-    const DWORD self = ::GetCurrentThreadId();
-    if (::AttachThreadInput(self, target, TRUE)) {
-        ::SetFocus(hwnd);
-        ::AttachThreadInput(self, target, FALSE);
-    }
-    return WaitFor(kFocusTimeoutMs, [&] { return FocusOf(hwnd) == hwnd; });
+    return ClickAt(Centre(hwnd)) && WaitFor(kFocusTimeoutMs, [&] { return FocusOf(hwnd) == hwnd; });
 }
 
 // The IP address control's four edit fields, left to right.
@@ -237,16 +231,15 @@ Reply Type(const std::string& args) {
         first = fields.front();
     }
     if (!FocusControl(first))
-        return Err("cannot focus control " + id_text);
+        return Err("a click did not focus control " + id_text);
+    // Keys, not messages sent to the field: they queue behind the click, so
+    // the click cannot land (and move the caret) in the middle of the text.
     // Typing replaces what the field held, as after a user's select-all.
-    ::SendMessageTimeoutW(first, EM_SETSEL, 0, -1, SMTO_ABORTIFHUNG, kSendTimeoutMs, nullptr);
-    for (wchar_t ch : FromUtf8(text)) {
-        // The focus moves on inside the IP control ('.' or a full field).
-        HWND target = FocusOf(first);
-        if (!target)
-            target = first;
-        ::SendMessageTimeoutW(target, WM_CHAR, ch, 1, SMTO_ABORTIFHUNG, kSendTimeoutMs, nullptr);
-    }
+    const std::wstring wanted = FromUtf8(text);
+    if (!PressKey(VK_HOME) || !PressKeyWith(VK_SHIFT, VK_END) || !TypeText(wanted))
+        return Err("SendInput failed");
+    if (!wanted.empty())
+        WaitFor(kTypeTimeoutMs, [&] { return ControlText(hwnd) == wanted; });
     return Ok(Escape(ToUtf8(ControlText(hwnd))));
 }
 
@@ -382,17 +375,27 @@ Reply Drag(const std::string& args) {
     return Ok();
 }
 
+BOOL CALLBACK FindUnpainted(HWND hwnd, LPARAM found) {
+    if (::GetUpdateRect(hwnd, nullptr, FALSE)) {
+        *reinterpret_cast<bool*>(found) = true;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// True when `hwnd` and every window inside it (pages and their controls)
+// have nothing left to paint.
+bool Painted(HWND hwnd) {
+    if (::GetUpdateRect(hwnd, nullptr, FALSE))
+        return false;
+    bool unpainted = false;
+    ::EnumChildWindows(hwnd, FindUnpainted, reinterpret_cast<LPARAM>(&unpainted));
+    return !unpainted;
+}
+
 // A window just shown may not have painted yet; screenshots want it drawn.
 void WaitPainted(HWND hwnd) {
-    WaitFor(kPaintTimeoutMs, [&] {
-        if (::GetUpdateRect(hwnd, nullptr, FALSE))
-            return false;
-        for (HWND child = ::GetWindow(hwnd, GW_CHILD); child;
-             child = ::GetWindow(child, GW_HWNDNEXT))
-            if (::GetUpdateRect(child, nullptr, FALSE))
-                return false;
-        return true;
-    });
+    WaitFor(kPaintTimeoutMs, [&] { return Painted(hwnd); });
 }
 
 Reply MessageBoxText(const std::string& args) {
@@ -417,13 +420,12 @@ Reply Dismiss(const std::string&) {
         button = ::GetDlgItem(box, IDCANCEL);
     if (!button)
         return Err("message box without OK or Cancel button");
-    ClickAt(Centre(button));
+    // One click, as a user closes it.
+    if (!ClickAt(Centre(button)))
+        return Err("SendInput failed");
     if (WaitFor(kDismissTimeoutMs, [&] { return !::IsWindow(box) || !::IsWindowVisible(box); }))
         return Ok();
-    ::PostMessageW(button, BM_CLICK, 0, 0);
-    if (WaitFor(kDismissTimeoutMs, [&] { return !::IsWindow(box) || !::IsWindowVisible(box); }))
-        return Ok("by BM_CLICK");
-    return Err("message box still open");
+    return Err("message box still open after a click on its button");
 }
 
 Reply NoMessageBox(const std::string& args) {
@@ -436,20 +438,46 @@ Reply NoMessageBox(const std::string& args) {
     return Ok();
 }
 
+// The picture once the window has nothing left to paint and the screen
+// shows the same twice a poll apart (what is drawn has reached the X
+// server); after kSettleTimeoutMs whatever it shows then, since a moving
+// progress bar never stands still.
+bool CaptureSettled(HWND hwnd, const RECT& area, std::vector<std::uint8_t>* rgb,
+                    std::string* error) {
+    if (hwnd)
+        WaitPainted(hwnd);
+    if (!CaptureScreen(area, rgb, error))
+        return false;
+    std::vector<std::uint8_t> again;
+    const ULONGLONG deadline = ::GetTickCount64() + kSettleTimeoutMs;
+    for (;;) {
+        ::Sleep(kPollMs);
+        if (!CaptureScreen(area, &again, error))
+            return false;
+        if (again == *rgb || ::GetTickCount64() >= deadline)
+            break;
+        rgb->swap(again);
+    }
+    *rgb = std::move(again);
+    return true;
+}
+
 Reply Shot(const std::string& args) {
     const auto [file, caption] = SplitFirst(args);
     if (file.empty())
         return Err("usage: shot <file.png> [caption]");
     RECT area{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    HWND hwnd = nullptr;
     if (!caption.empty()) {
-        HWND hwnd = nullptr;
         Reply error;
         if (!LookUpWindow(Trim(caption), &hwnd, &error))
             return error;
         ::GetWindowRect(hwnd, &area);
     }
+    std::vector<std::uint8_t> rgb;
     std::string problem;
-    if (!CaptureToPng(area, FromUtf8(file), &problem))
+    if (!CaptureSettled(hwnd, area, &rgb, &problem) ||
+        !WritePng(area, rgb, FromUtf8(file), &problem))
         return Err(problem);
     return Ok(RectText(area));
 }

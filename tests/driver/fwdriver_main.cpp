@@ -7,13 +7,14 @@
 //   wait-window <caption> <ms>   -> ok <hwnd>       wait-gone <caption> <ms>
 //   find <id> -> ok <hwnd> <class>                  text <id> -> ok <text>
 //   click <id> (SendInput at the centre)            press <id> (BM_CLICK)
-//   type <id> <text> (replaces; IP control too)     select <combo-id> <entry>
+//   type <id> <text> (a click, then keys; replaces; IP control too)
+//   select <combo-id> <entry>
 //   key ESCAPE|RETURN|TAB|SPACE|ALT+F4|...          drag <x1> <y1> <x2> <y2>
 //   visible|enabled|checked <id> -> ok 1|0          rect <id> -> ok l t r b
 //   window-rect <caption> -> ok l t r b
 //   region <caption> -> ok l t r b <(0,0) in> <(w/2,0) in> | ok none
 //   msgbox <ms> -> ok <caption>\t<text>            dismiss, no-msgbox <ms>
-//   shot <file.png> [caption]                       windows, quit
+//   shot <file.png> [caption] (once painted and still)  windows, quit
 // Texts in replies are escaped (\\, \n, \r, \t).
 
 #include <fcntl.h>

@@ -8,3 +8,6 @@
 #define IDC_CHECK 1004
 #define IDC_CHOICE_ECHO 1005
 #define IDC_DRAG_ECHO 1006
+#define IDC_COUNT 1007
+#define IDC_COUNT_ECHO 1008
+#define IDC_BUSY 1009

@@ -42,7 +42,7 @@ private:
 
 } // namespace
 
-bool CaptureToPng(const RECT& area, const std::wstring& path, std::string* error) {
+bool CaptureScreen(const RECT& area, std::vector<std::uint8_t>* rgb, std::string* error) {
     const int width = area.right - area.left;
     const int height = area.bottom - area.top;
     if (width <= 0 || height <= 0) {
@@ -74,14 +74,20 @@ bool CaptureToPng(const RECT& area, const std::wstring& path, std::string* error
         ::GdiFlush();
     }
     const auto* bgrx = static_cast<const std::uint8_t*>(bits);
-    std::vector<std::uint8_t> rgb(static_cast<size_t>(width) * height * 3);
+    rgb->resize(static_cast<size_t>(width) * height * 3);
     for (size_t i = 0, n = static_cast<size_t>(width) * height; i < n; ++i) {
-        rgb[i * 3 + 0] = bgrx[i * 4 + 2];
-        rgb[i * 3 + 1] = bgrx[i * 4 + 1];
-        rgb[i * 3 + 2] = bgrx[i * 4 + 0];
+        (*rgb)[i * 3 + 0] = bgrx[i * 4 + 2];
+        (*rgb)[i * 3 + 1] = bgrx[i * 4 + 1];
+        (*rgb)[i * 3 + 2] = bgrx[i * 4 + 0];
     }
+    return true;
+}
+
+bool WritePng(const RECT& area, const std::vector<std::uint8_t>& rgb, const std::wstring& path,
+              std::string* error) {
     const std::vector<std::uint8_t> png =
-        EncodePng(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), rgb);
+        EncodePng(static_cast<std::uint32_t>(area.right - area.left),
+                  static_cast<std::uint32_t>(area.bottom - area.top), rgb);
     std::unique_ptr<FILE, FileCloser> file(_wfopen(path.c_str(), L"wb"));
     if (!file) {
         *error = "cannot open the output file";

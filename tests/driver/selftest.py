@@ -8,6 +8,7 @@ import argparse
 import os
 import struct
 import sys
+import time
 import zlib
 
 here = os.path.dirname(os.path.abspath(__file__))
@@ -17,7 +18,8 @@ import sandbox  # noqa: E402
 from driver import Driver, DriverError  # noqa: E402
 
 CAPTION = "Driver Sample"
-IDC_NAME, IDC_ADDRESS, IDC_CHOICE, IDC_CHECK, IDC_CHOICE_ECHO, IDC_DRAG_ECHO = range(1001, 1007)
+(IDC_NAME, IDC_ADDRESS, IDC_CHOICE, IDC_CHECK, IDC_CHOICE_ECHO, IDC_DRAG_ECHO, IDC_COUNT,
+ IDC_COUNT_ECHO, IDC_BUSY) = range(1001, 1010)
 
 failures = []
 
@@ -58,6 +60,16 @@ def pixel(rows, x, y):
     return tuple(rows[y][x * 3:x * 3 + 3])
 
 
+def wait_text(ui, ctrl_id, want, timeout_s=5):
+    """The control's text once it reads `want`, or what it reads at the deadline."""
+    deadline = time.monotonic() + timeout_s
+    while True:
+        got = ui.text(ctrl_id)
+        if got == want or time.monotonic() > deadline:
+            return got
+        time.sleep(0.05)
+
+
 def drive(ui, out_dir):
     hwnd = ui.wait_window(CAPTION, 15000)
     check("window found", hwnd.startswith("0x"), True)
@@ -66,6 +78,10 @@ def drive(ui, out_dir):
 
     check("type into edit", ui.type(IDC_NAME, "Tester 7"), "Tester 7")
     check("typing replaces", ui.type(IDC_NAME, "Router Admin"), "Router Admin")
+    # The first field has the focus already and the dialog takes the click
+    # on it late: the typed text must come after the click, not around it
+    # (a click between "19" and "2" would make it "129").
+    ui.press(IDC_BUSY)
     check("type into IP control", ui.type(IDC_ADDRESS, "192.168.1.1"), "192.168.1.1")
     check("short IP fields", ui.type(IDC_ADDRESS, "10.0.0.254"), "10.0.0.254")
 
@@ -93,6 +109,17 @@ def drive(ui, out_dir):
     y = bottom + 30
     ui.drag(wl + 40, y, wl + 90, y + 10)
     check("drag seen by the dialog", ui.text(IDC_DRAG_ECHO).startswith("Dragged "), True)
+
+    # The button throws the cursor off itself when the mouse first comes:
+    # the click still counts when its press and release carry their place.
+    ui.click(IDC_COUNT)
+    check("a click whose cursor was moved away lands",
+          wait_text(ui, IDC_COUNT_ECHO, "Clicks: 1"), "Clicks: 1")
+    # A second click on the same spot right away is a click of its own, not
+    # the second half of a double click.
+    ui.click(IDC_COUNT)
+    check("two clicks on one spot are two clicks",
+          wait_text(ui, IDC_COUNT_ECHO, "Clicks: 2"), "Clicks: 2")
 
     whole = ui.shot(os.path.join(out_dir, "screen.png"))
     check("screen shot size", whole, (0, 0, 1024, 768))

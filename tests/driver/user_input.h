@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace fwdriver {
 
 bool MoveMouse(POINT screen);
@@ -13,5 +15,8 @@ bool DragMouse(POINT from, POINT to);
 bool PressKey(WORD virtual_key);
 // Holds modifier (VK_MENU for Alt...) down while virtual_key is pressed.
 bool PressKeyWith(WORD modifier, WORD virtual_key);
+// Types the characters as key presses (KEYEVENTF_UNICODE), so that they
+// reach the focused window after any click made before, in order.
+bool TypeText(const std::wstring& text);
 
 } // namespace fwdriver

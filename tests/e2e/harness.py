@@ -12,6 +12,10 @@ session inside the program namespace, the program started from its folder
 (so relative Firmware\\ paths work) and the GUI driver beside it.
 Everything is removed on exit, also when the run fails. Every wait is
 bounded.
+
+FWU_E2E_TRACE=<Wine debug channels> (e.g. "+timestamp,+pid,+message,+event")
+runs the program and the driver with that WINEDEBUG and keeps their output in
+<build>/tests/e2e/traces/<run>-program.log and -driver.log.
 """
 
 import argparse
@@ -22,6 +26,7 @@ import glob
 import hashlib
 import json
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -71,6 +76,14 @@ def read_msg_ini(folder):
 
 def msg_text(folder, key):
     return read_msg_ini(folder).get("MSG", key, fallback="")
+
+
+def skin_text(folder, section, entry):
+    """The TextString of a skin entry in the program folder's English.ini."""
+    ini = configparser.RawConfigParser(strict=False)
+    ini.optionxform = str
+    ini.read(os.path.join(folder, "English.ini"), encoding="latin-1")
+    return ini.get(section, f"{entry}.TextString", fallback="")
 
 
 class _DisplaySession(sandbox.WineSession):
@@ -172,12 +185,27 @@ class WizardRun:
             session = sandbox.WineSession(self.build_dir, netns, f"e2e-{self.name}",
                                           screen=self.screen)
         self.session = self._stack.enter_context(session)
+        trace_env, program_err = self._trace("program")
         self.program = self.session.popen(
-            [os.path.join(self.folder, "FirmwareUpdater.exe")], cwd=self.folder,
-            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            [os.path.join(self.folder, "FirmwareUpdater.exe")], cwd=self.folder, env=trace_env,
+            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=program_err)
         netns.check_pid_inside(self.program.pid)
         if self.use_driver:
-            self.ui = self._stack.enter_context(Driver(self.session))
+            trace_env, driver_err = self._trace("driver")
+            self.ui = self._stack.enter_context(
+                Driver(self.session, env=trace_env, stderr=driver_err))
+
+    def _trace(self, who):
+        """(extra environment, stderr file) of a traced process; (None, DEVNULL)
+        unless FWU_E2E_TRACE names Wine debug channels."""
+        channels = os.environ.get("FWU_E2E_TRACE")
+        if not channels:
+            return None, subprocess.DEVNULL
+        folder = os.path.join(self.build_dir, "tests", "e2e", "traces")
+        os.makedirs(folder, exist_ok=True)
+        path = os.path.join(folder, f"{os.path.basename(self._work)}-{who}.log")
+        out = self._stack.enter_context(open(path, "wb"))
+        return {"WINEDEBUG": channels}, out
 
     def _write_msg(self):
         if not self.msg:
@@ -210,19 +238,36 @@ class WizardRun:
             time.sleep(0.1)
         raise DriverError(f"{what} not shown within {timeout_s} s")
 
+    def wait_until(self, done, what, timeout_s=20):
+        deadline = time.monotonic() + timeout_s
+        while not done():
+            if time.monotonic() > deadline:
+                self.shot("no-" + re.sub(r"\W+", "-", what))
+                raise DriverError(f"{what}: not within {timeout_s} s")
+            time.sleep(0.05)
+
     def shot(self, label):
-        """Screenshot of the wizard into out_dir (if given); the file's path."""
+        """Screenshot of the wizard into out_dir (if given); the file's path.
+        The driver takes it once the window has painted and stands still."""
         if not self.out_dir:
             return None
         os.makedirs(self.out_dir, exist_ok=True)
         self._shots += 1
         path = os.path.join(self.out_dir, f"{self._shots}-{label}.png")
-        time.sleep(0.3)  # lets the page finish painting
         try:
             self.ui.shot(path, CAPTION)
         except DriverError:
             self.session.screenshot(path)
         return path
+
+    def message_box_shown(self):
+        try:
+            self.ui.no_msgbox(0)
+        except DriverError as e:
+            if "message box:" in str(e):
+                return True
+            raise
+        return False
 
     def walk_to_upload(self, address=ROUTER_IP, user="admin", password="pw", language=None):
         """Language -> Next, Start, login typed, Next, Upgrade on the verify page."""
@@ -237,54 +282,42 @@ class WizardRun:
         self.shot("language")
         if language:
             ui.select(LANGUAGE_LIST, language)
-        self.click_until(LANGUAGE_NEXT, lambda: ui.visible(WELCOME_START), "welcome page",
-                         still_there=LANGUAGE_NEXT)
+        self.click_once(LANGUAGE_NEXT, lambda: ui.visible(WELCOME_START), "welcome page")
         self.shot("welcome")
-        self.click_until(WELCOME_START, lambda: ui.visible(ADDRESS), "login page",
-                         still_there=WELCOME_START)
-        ui.type(ADDRESS, address)
-        ui.type(USER, user)
-        ui.type(PASSWORD, password)
+        self.click_once(WELCOME_START, lambda: ui.visible(ADDRESS), "login page")
+        # A field that does not show what was typed would send the upload
+        # elsewhere: stop here instead.
+        for ctrl_id, text in ((ADDRESS, address), (USER, user), (PASSWORD, password)):
+            shown = ui.type(ctrl_id, text)
+            if shown != text:
+                self.shot("mistyped")
+                raise DriverError(f"typed {text!r} into {ctrl_id}, it shows {shown!r}")
         self.shot("login")
-        self.click_until(MAIN_NEXT, lambda: ui.visible(VERIFY_ADDRESS), "verify page",
-                         still_there=ADDRESS)
+        self.click_once(MAIN_NEXT, lambda: ui.visible(VERIFY_ADDRESS), "verify page")
+        # The page fills the address in once it is shown.
+        self.wait_until(lambda: ui.text(VERIFY_ADDRESS) == address, "the verify page's address")
         self.shot("verify")
 
     def click_upgrade(self):
-        """Clicks Upgrade on the verify page and waits until it took effect:
-        the verify page gives way to the upload page, or a message box shows.
-        Returns the time.monotonic() of the click that took effect."""
-        def started():
-            try:
-                self.ui.no_msgbox(100)
-            except DriverError:
-                return True  # a box: the upload page's start already ran
-            return not self.ui.visible(VERIFY_ADDRESS)
-        # The main window gives Next its Upgrade look as the page appears.
-        time.sleep(0.5)
-        return self.click_until(MAIN_NEXT, started, "upload page", still_there=VERIFY_ADDRESS)
+        """Clicks Upgrade on the verify page once it wears the Upgrade look,
+        and waits until the click took effect: the verify page gives way to
+        the upload page, or a message box shows. Returns the
+        time.monotonic() of the click."""
+        upgrade = skin_text(self.folder, "Control", "Upgrade")
+        self.wait_until(lambda: self.ui.text(MAIN_NEXT) == upgrade, "the Upgrade button")
+        return self.click_once(
+            MAIN_NEXT, lambda: self.message_box_shown() or not self.ui.visible(VERIFY_ADDRESS),
+            "upload page")
 
-    def click_until(self, ctrl_id, done, what, still_there, timeout_s=10):
-        """Clicks ctrl_id and waits until done() holds; the time.monotonic()
-        of the click that worked. A click that the X server and Wine lose
-        when the machine is loaded (nothing at all happens) is made once
-        more, and said so on stderr, but only while still_there (a control
-        of the page being left) shows, so that a late first click is never
-        followed by a second one on the next page."""
-        for attempt in (1, 2):
-            clicked = time.monotonic()
-            self.ui.click(ctrl_id)
-            while time.monotonic() < clicked + timeout_s:
-                if done():
-                    return clicked
-                time.sleep(0.1)
-            if attempt == 1:
-                if not self.ui.visible(still_there):
-                    break
-                print(f"{self.name}: a click on {ctrl_id} did nothing within {timeout_s} s;"
-                      " clicking again", file=sys.stderr, flush=True)
-        self.shot(f"no-{what.replace(' ', '-')}")
-        raise DriverError(f"{what} not shown after clicking {ctrl_id}")
+    def click_once(self, ctrl_id, done, what, timeout_s=20):
+        """Clicks ctrl_id once and waits until done() holds; the
+        time.monotonic() when the click was made (the button released). A
+        user clicks once: a click that changes nothing is a fault, never
+        clicked again."""
+        self.ui.click(ctrl_id)
+        clicked = time.monotonic()
+        self.wait_until(done, f"{what} after one click on {ctrl_id}", timeout_s)
+        return clicked
 
     def wait_next_page(self, timeout_s=120):
         """Waits until the wizard moved on from the upload page: the router
@@ -293,9 +326,7 @@ class WizardRun:
         instead fails at once with its text."""
         deadline = time.monotonic() + timeout_s
         while time.monotonic() < deadline:
-            try:
-                self.ui.no_msgbox(200)
-            except DriverError:
+            if self.message_box_shown():
                 self.shot("unexpected-message")
                 raise DriverError("message box instead of the next page: %r"
                                   % (self.ui.msgbox(1000),))
@@ -303,6 +334,7 @@ class WizardRun:
             if delivered and not self.ui.visible(UPLOAD_PROGRESS):
                 self.shot("next-page")
                 return
+            time.sleep(0.1)
         self.shot("no-next-page")
         raise DriverError(f"the wizard did not move on within {timeout_s} s")
 

@@ -15,7 +15,6 @@ import configparser
 import os
 import shutil
 import sys
-import time
 
 here = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(here, "..", "..", "tools", "sandbox"))
@@ -72,31 +71,51 @@ def differing_share(a, b):
     return differ / max(total, 1)
 
 
-def fill_ip_text(folder):
-    ini = configparser.RawConfigParser()
+def read_ini(folder, name):
+    ini = configparser.RawConfigParser(strict=False)
     ini.optionxform = str
-    ini.read(os.path.join(folder, "MSG.ini"), encoding="latin-1")
-    return ini.get("MSG", "FillIP", fallback="")
+    ini.read(os.path.join(folder, name), encoding="latin-1")
+    return ini
+
+
+def fill_ip_text(folder):
+    return read_ini(folder, "MSG.ini").get("MSG", "FillIP", fallback="")
+
+
+def main_next_texts(folder):
+    """The main Next button's text in its Next and in its Upgrade look."""
+    skin = read_ini(folder, "English.ini")
+    return tuple(skin.get("Control", f"{entry}.TextString", fallback="")
+                 for entry in ("Next", "Upgrade"))
 
 
 class Walk:
-    def __init__(self, ui, out_dir):
+    def __init__(self, ui, out_dir, next_texts):
         self.ui = ui
         self.out = out_dir
+        self.next_text, self.upgrade_text = next_texts
 
     def shot(self, name):
-        time.sleep(0.4)  # lets the window finish painting
+        # The driver takes it once the window has painted and stands still.
         path = os.path.join(self.out, name + ".png")
         self.ui.shot(path, CAPTION)
         return path
 
-    def wait_visible(self, ctrl_id, what, tries=50):
+    def wait_for(self, done, what, tries=50):
+        """Polls done() about every 0.1 s; an unexpected message box fails."""
         for _ in range(tries):
-            if self.ui.visible(ctrl_id):
+            if done():
                 return True
             self.ui.no_msgbox(100)
-        check(f"{what} shown", False, True)
-        raise DriverError(f"{what} not shown")
+        check(what, False, True)
+        raise DriverError(f"not so: {what}")
+
+    def wait_visible(self, ctrl_id, what):
+        return self.wait_for(lambda: self.ui.visible(ctrl_id), f"{what} shown")
+
+    def wait_next_look(self, text, what):
+        """The main Next button reskinned: its window text is set last."""
+        self.wait_for(lambda: self.ui.text(MAIN_NEXT) == text, what)
 
     def next_button_pixels(self, name):
         """The main Next button's pixels, cut out of a shot of the window."""
@@ -130,7 +149,9 @@ class Walk:
     def expect_verify(self, what, address):
         self.ui.click(MAIN_NEXT)
         self.wait_visible(VERIFY_ADDRESS, f"{what}: verify page")
-        check(f"{what}: verify page shows the address", self.ui.text(VERIFY_ADDRESS), address)
+        # The page fills the address in once it is shown.
+        self.wait_for(lambda: self.ui.text(VERIFY_ADDRESS) == address,
+                      f"{what}: verify page shows the address")
         check(f"{what}: login page hidden", self.ui.visible(ADDRESS), False)
 
     def enter_changes_nothing(self, page, shown, not_shown):
@@ -161,7 +182,8 @@ class Walk:
         # Start holds the focus: Enter presses it, as a click would.
         ui.key("RETURN")
         self.wait_visible(ADDRESS, "login page after Enter on Start")
-        check("main Next shown on the login page", ui.visible(MAIN_NEXT), True)
+        # The main window shows its buttons once the page is shown.
+        self.wait_visible(MAIN_NEXT, "main Next on the login page")
         check("main Back shown on the login page", ui.visible(MAIN_BACK), True)
         check("main Exit shown on the login page", ui.visible(MAIN_EXIT), True)
         self.shot("3-login")
@@ -178,12 +200,14 @@ class Walk:
         self.shot("3-login-filled")
 
         self.expect_verify("192.168.1.1", "192.168.1.1")
+        self.wait_next_look(self.upgrade_text, "Next wears the Upgrade look")
         self.shot("4-verify")
         upgrade_look = self.next_button_pixels("4-verify-next")
         check("Next wears another look on the verify page",
               differing_share(upgrade_look, next_look) > 0.2, True)
 
         self.back_to_login()
+        self.wait_next_look(self.next_text, "Next wears the Next look again")
         # The same picture and text again; anti-aliased text edges may
         # differ by a few pixels.
         check("Next looks like Next again after Back",
@@ -243,7 +267,7 @@ def main():
         app = session.popen([exe], cwd=folder)
         try:
             with Driver(session, args.driver) as ui:
-                Walk(ui, out_dir).run(fill_ip_text(folder))
+                Walk(ui, out_dir, main_next_texts(folder)).run(fill_ip_text(folder))
             check("program exit code", app.wait(timeout=10), 0)
         except (DriverError, OSError) as e:
             failures.append(str(e))

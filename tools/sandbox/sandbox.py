@@ -470,6 +470,69 @@ def _read_all(stream, outputs, key):
         outputs[key] = b"".join(chunks)
 
 
+# --- X display numbers -------------------------------------------------------
+
+# Xvfb started with -displayfd alone takes the lowest number whose sockets it
+# can create, and takes no lock. In a network namespace of its own the
+# abstract socket is always free, so every sandbox got ":0": their keymaps
+# were compiled into the same /var/lib/xkb/server-0.xkm at once and Xvfb
+# failed now and then with "Failed to compile keymap". So every sandbox holds
+# a number of its own through the lock file X servers use for it.
+_DISPLAY_FIRST = 100
+_DISPLAY_COUNT = 900
+_DISPLAY_LOCK = "/tmp/.X{}-lock"
+
+
+def _lock_holder(path):
+    """The pid in an X lock file, or None when it cannot be read."""
+    try:
+        with open(path) as f:
+            return int(f.read().strip() or "0") or None
+    except (OSError, ValueError):
+        return None
+
+
+class DisplayLock:
+    """Holds an X display number (its /tmp/.X<n>-lock) until release()."""
+
+    def __init__(self):
+        self.number = None
+
+    def acquire(self):
+        start = os.getpid() % _DISPLAY_COUNT
+        for i in range(_DISPLAY_COUNT):
+            number = _DISPLAY_FIRST + (start + i) % _DISPLAY_COUNT
+            path = _DISPLAY_LOCK.format(number)
+            for _ in range(2):  # once more after removing a dead holder's lock
+                try:
+                    fd = os.open(path, os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o444)
+                except FileExistsError:
+                    holder = _lock_holder(path)
+                    if holder is None or _pid_alive(holder):
+                        break
+                    try:
+                        os.remove(path)
+                    except FileNotFoundError:
+                        pass
+                    continue
+                with os.fdopen(fd, "w") as f:
+                    f.write(f"{os.getpid():10d}\n")
+                self.number = number
+                return number
+        raise SandboxError("no free X display number")
+
+    def release(self):
+        if self.number is None:
+            return
+        path = _DISPLAY_LOCK.format(self.number)
+        self.number = None
+        if _lock_holder(path) == os.getpid():
+            try:
+                os.remove(path)
+            except FileNotFoundError:
+                pass
+
+
 class WineSession:
     """One Wine prefix copy, X server and wineserver inside `netns`."""
 
@@ -482,6 +545,7 @@ class WineSession:
         self.prefix = None
         self.display = None
         self._xvfb = None
+        self._display_lock = DisplayLock()
         self._wineserver = None
         self._children = []
         self._active = False
@@ -517,18 +581,22 @@ class WineSession:
         return False
 
     def _start_xvfb(self, timeout=15):
+        number = self._display_lock.acquire()
         read_fd, write_fd = os.pipe()
         try:
+            # -displayfd with a given number: Xvfb writes it there once it
+            # accepts clients.
             self._xvfb = subprocess.Popen(
-                self.netns.exec_argv(["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
-                                      self.screen, "-nolisten", "tcp", "-noreset"]),
+                self.netns.exec_argv(["Xvfb", f":{number}", "-displayfd", str(write_fd),
+                                      "-screen", "0", self.screen, "-nolisten", "tcp",
+                                      "-noreset"]),
                 pass_fds=(write_fd,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                 stderr=subprocess.PIPE, start_new_session=True)
             os.close(write_fd)
             write_fd = -1
-            number = b""
+            reported = b""
             deadline = time.monotonic() + timeout
-            while not number.endswith(b"\n"):
+            while not reported.endswith(b"\n"):
                 left = deadline - time.monotonic()
                 ready = select.select([read_fd], [], [], max(left, 0))[0] if left > 0 else []
                 if not ready:
@@ -537,12 +605,12 @@ class WineSession:
                 if not chunk:
                     err = self._xvfb.stderr.read(2000) if self._xvfb.poll() is not None else b""
                     raise SandboxError(f"Xvfb ended before reporting a display: {err!r}")
-                number += chunk
+                reported += chunk
         finally:
             os.close(read_fd)
             if write_fd >= 0:
                 os.close(write_fd)
-        self.display = f":{number.decode().strip()}"
+        self.display = f":{reported.decode().strip()}"
         # Its stderr is no longer read: do not let a full pipe block it.
         self._xvfb.stderr.close()
         self.netns.check_pid_inside(self._xvfb.pid)
@@ -584,6 +652,7 @@ class WineSession:
             stop_process(proc, timeout=3)
         stop_process(self._wineserver, timeout=5)
         stop_process(self._xvfb, timeout=5)
+        self._display_lock.release()
         if self.prefix and os.environ.get("FWU_KEEP") != "1":
             shutil.rmtree(self.prefix, ignore_errors=True)
         elif self.prefix:

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Tests of the sandbox: namespaces appear and go (also on errors), two
-namespaces linked by veth carry a broadcast, and wine-test passes a
-program's output and exit code through, ends crashes and hangs, and runs it
-with nothing but loopback."""
+namespaces linked by veth carry a broadcast, Wine sessions side by side get
+X displays of their own, and wine-test passes a program's output and exit
+code through, ends crashes and hangs, and runs it with nothing but
+loopback."""
 
 import argparse
 import os
@@ -72,6 +73,20 @@ class NetNsTest(unittest.TestCase):
             finally:
                 sandbox.stop_process(receiver)
             self.assertEqual(out.strip(), "hello router 192.168.1.10")
+
+
+class WineSessionTest(unittest.TestCase):
+    def test_sessions_side_by_side_have_displays_of_their_own(self):
+        # Two X servers on one display number share its keymap file and
+        # socket path; they must never be handed the same one.
+        build = sandbox.find_build_dir(PROBE)
+        with sandbox.NetNs("sbt-a") as a, sandbox.NetNs("sbt-b") as b, \
+                sandbox.WineSession(build, a, "sbt-a", warm_up=False) as one, \
+                sandbox.WineSession(build, b, "sbt-b", warm_up=False) as two:
+            self.assertNotEqual(one.display, two.display)
+            locks = [f"/tmp/.X{session.display[1:]}-lock" for session in (one, two)]
+            self.assertTrue(all(os.path.exists(lock) for lock in locks), locks)
+        self.assertFalse([lock for lock in locks if os.path.exists(lock)])
 
 
 class WineTestTest(unittest.TestCase):
