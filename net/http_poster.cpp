@@ -1,7 +1,11 @@
 #include "net/http_poster.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <future>
+#include <memory>
+#include <thread>
 
 #include "net/upload_form_body.h"
 
@@ -127,10 +131,29 @@ bool HttpPoster::PostMultipart(const char* url, const uint8_t* data, int64_t dat
     DWORD written = 0;
     if (!::InternetWriteFile(request, body.data(), static_cast<DWORD>(body.size()), &written))
         return Fail();
-    if (!::HttpEndRequestA(request, nullptr, HSR_INITIATE, 0))
-        return Fail();
+    if (!EndRequestWithinTimeout(request))
+        return false;
     ::Sleep(m_pauseAfterSendMs);
     return true;
+}
+
+// Ending the request reads the answer's head, and the library bounds each
+// receive, not the head: a router that trickles it a byte at a time would
+// hold the worker as long as it likes. The call runs on a thread of its own
+// and is given up after the time-out: closing the handles then cancels it,
+// or, in Wine's library, it runs on until the router stops sending. The
+// thread uses nothing of the poster's but the handle's value.
+bool HttpPoster::EndRequestWithinTimeout(HINTERNET request) {
+    auto ended = std::make_shared<std::promise<DWORD>>();
+    std::future<DWORD> error = ended->get_future();
+    std::thread([request, ended] {
+        ended->set_value(::HttpEndRequestA(request, nullptr, HSR_INITIATE, 0) ? ERROR_SUCCESS
+                                                                              : ::GetLastError());
+    }).detach();
+    if (error.wait_for(std::chrono::milliseconds(m_timeoutMs)) != std::future_status::ready)
+        return FailWith(ERROR_INTERNET_TIMEOUT);
+    const DWORD result = error.get();
+    return result == ERROR_SUCCESS || FailWith(result);
 }
 
 // The status must come from an HTTP status line. Wine's library makes one

@@ -17,7 +17,8 @@
 class HttpPoster {
 public:
     static constexpr DWORD kPauseAfterSendMs = 5000; // gives the router time to take the file
-    // Send and receive time-out, and the longest the answer may take to read.
+    // Send and receive time-out, the longest the answer's head may take to
+    // come, and the longest its body may take to read.
     static constexpr DWORD kTimeoutMs = 30000;
     static constexpr DWORD kReadChunk = 255999;
     // A router's answer is a short page; a longer one is not its answer.
@@ -52,6 +53,7 @@ private:
     bool Fail();
     bool FailWith(DWORD error);
     bool ConfigureRequest(HINTERNET request);
+    bool EndRequestWithinTimeout(HINTERNET request);
     bool ReadStatus();
     bool ReadResponse();
     void CloseHandles();

@@ -546,6 +546,11 @@ TEST(LanguageUploadWorker, AcceptsThePackOnlyOnAWholeReadableAnswer) {
         {"trickles without end",
          {"HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n", Answer::kTrickle},
          kUploadFailedMessage},
+        // The library bounds each receive, not the head: a byte at a time
+        // keeps every receive short.
+        {"head trickles without end",
+         {"HTTP/1.1 200 OK\r\n", Answer::kTrickle},
+         kUploadFailedMessage},
     };
     for (const WorkerCase& c : cases) {
         SCOPED_TRACE(c.name);
