@@ -118,10 +118,12 @@ def release_folder(build_dir):
 class WizardRun:
     def __init__(self, build_dir, name, router_args=(), msg=None, prepare=None,
                  out_dir=None, screen=sandbox.SCREEN, topology_args=None, display=None,
-                 driver=True):
+                 driver=True, router_addresses=()):
         """msg: {key: value} written into the copy's MSG.ini (None removes a key);
         prepare(folder): called on the copy before the program starts;
         topology_args: more Topology() arguments (a second link...);
+        router_addresses: more addresses ("192.168.1.2/24") of the router's
+        end of the first link, there before the router starts;
         display: an X display to draw on instead of a private one;
         driver: False leaves the wizard to a person."""
         self.build_dir = os.path.abspath(build_dir)
@@ -132,6 +134,7 @@ class WizardRun:
         self.out_dir = out_dir
         self.screen = screen
         self.topology_args = dict(topology_args or {})
+        self.router_addresses = list(router_addresses)
         self.display = display
         self.use_driver = driver
         self.folder = None
@@ -175,6 +178,8 @@ class WizardRun:
         self.record_dir = os.path.join(self._work, "records")
 
         self.topology = self._stack.enter_context(Topology(f"e2e{self.name}"[:12], **self.topology_args))
+        for address in self.router_addresses:
+            self.topology.add_router_address(address)
         self.router = self.topology.start_router(
             self.router_args + ["--record-dir", self.record_dir])
         netns = _ProgramNs(self.topology.program_ns)
@@ -319,11 +324,15 @@ class WizardRun:
         self.wait_until(done, f"{what} after one click on {ctrl_id}", timeout_s)
         return clicked
 
+    def popup_shown(self):
+        """The action popup: a visible dialog without a caption."""
+        return any(" #32770 ''" in line for line in self.ui.windows())
+
     def wait_next_page(self, timeout_s=120):
         """Waits until the wizard moved on from the upload page: the router
-        has the whole request and the page is hidden (it is hidden only to
-        show the next one; a failure closes the wizard). A message box
-        instead fails at once with its text."""
+        has the whole request and the next page's find-device popup shows
+        or the page is hidden (a failure closes the wizard instead). A
+        message box fails at once with its text."""
         deadline = time.monotonic() + timeout_s
         while time.monotonic() < deadline:
             if self.message_box_shown():
@@ -331,7 +340,7 @@ class WizardRun:
                 raise DriverError("message box instead of the next page: %r"
                                   % (self.ui.msgbox(1000),))
             delivered = any(r.get("complete") for r in self.http_records())
-            if delivered and not self.ui.visible(UPLOAD_PROGRESS):
+            if delivered and (self.popup_shown() or not self.ui.visible(UPLOAD_PROGRESS)):
                 self.shot("next-page")
                 return
             time.sleep(0.1)

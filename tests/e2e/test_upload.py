@@ -3,12 +3,17 @@
 through the wizard, against the simulated router in a private network pair.
 
 Success: the router gets the request byte for byte, stores the image
-unchanged, the bar stands at 100 and the wizard moves on. Failures: refused
-and unreachable connections, 401 and 500 answers, a router that drops the
-connection mid-body, a missing, an over-long and an unreadable image name
-each end with their message box and a closed wizard. Escape, Alt+F4 and
-Enter while a large image goes to a slowly reading router change nothing.
-Scenarios run side by side, each in its own namespaces and Wine session."""
+unchanged, the bar stands at 100 and the wizard moves on; so it does when
+the router answers with a status line that is not HTTP (it is restarting
+with the new image) or with an answer that never ends or trickles a byte a
+second, in bounded time. Failures: refused and unreachable connections,
+401, 403, 404 and 500 answers, a router that drops the connection mid-body,
+a missing, an over-long and an unreadable image name each end with their
+message box and a closed wizard; each row also says how much of the
+request the router got: none, a cut-off start, or all of it byte for byte.
+Escape, Alt+F4 and Enter while a large image goes to a slowly reading
+router change nothing. Scenarios run side by side, each in its own
+namespaces and Wine session."""
 
 import base64
 import os
@@ -52,32 +57,65 @@ def shots_dir(build, name):
     return os.path.join(base, name) if base else None
 
 
-def success(build, name, image_name=SAMPLE, make_image=None):
+def check_delivery(check, run, delivered, path_text=SAMPLE):
+    """What the router got: "none", "part" (the request cut off inside its
+    body) or "all" (one request, byte for byte)."""
+    records = run.http_records()
+    if delivered == "none":
+        check("the router got nothing", len(records), 0)
+        return
+    check("one request", len(records), 1)
+    if not records:
+        return
+    with open(local_file(run.folder, path_text), "rb") as f:
+        image = f.read()
+    if delivered == "all":
+        check("the router got the whole request", records[0].get("complete"), True)
+        check_request(check, records[0], path_text, image)
+        return
+    body = split_request(records[0]["raw"])[2]
+    whole = expected_body(path_text, image)
+    check("the router got the request cut off inside its body",
+          (records[0].get("complete"), 0 < len(body) < len(whole), whole.startswith(body)),
+          (False, True, True))
+
+
+def body_arrived(run, record):
+    """time.time() when the router had the request's last byte (its summary
+    is written then, before any answer)."""
+    return os.path.getmtime(os.path.join(run.record_dir, f"http-{record['n']}.json"))
+
+
+def success(build, name, image_name=SAMPLE, make_image=None, router_args=(), within_s=None):
+    """The wizard moves on, within_s seconds after the router had the whole
+    request when given, and the router has every byte."""
     def prepare(folder):
         if make_image:
             make_image(local_file(folder, image_name))
     msg = {"FW_FileName": image_name} if image_name != SAMPLE else None
     check = Checks(name)
-    with WizardRun(build, name, ROUTER_AUTH, msg=msg, prepare=prepare,
-                   out_dir=shots_dir(build, name)) as run:
+    with WizardRun(build, name, list(ROUTER_AUTH) + list(router_args), msg=msg,
+                   prepare=prepare, out_dir=shots_dir(build, name)) as run:
         run.walk_to_upload(user=USER, password=PASSWORD)
-        run.wait_next_page()
+        run.wait_next_page(150 + (within_s or 0))
+        moved_on = time.time()
         check("moved on to the next page", True, True)
         check("bar full", run.progress(), 100)
-        records = run.wait_records(1)
-        check("one request", len(records), 1)
-        with open(local_file(run.folder, image_name), "rb") as f:
-            image = f.read()
+        check_delivery(check, run, "all", image_name)
+        records = run.http_records()
         if records:
-            check_request(check, records[0], image_name, image)
             check("router accepted", records[0].get("status"), 200)
+            if within_s is not None:
+                took = moved_on - body_arrived(run, records[0])
+                check(f"moved on within {within_s} s of the body's end ({took:.0f} s)",
+                      took <= within_s, True)
     return check
 
 
 def failure(build, name, want_key=None, want_text=None, router_args=(), msg=None,
-            prepare=None, address=ROUTER_IP, want_requests=None):
-    """The box shows want_text (or the MSG.ini text of want_key) and the
-    wizard closes."""
+            prepare=None, address=ROUTER_IP, delivered="none"):
+    """The box shows want_text (or the MSG.ini text of want_key), the wizard
+    closes, and the router got what delivered says (check_delivery)."""
     check = Checks(name)
     with WizardRun(build, name, list(ROUTER_AUTH) + list(router_args), msg=msg,
                    prepare=prepare, out_dir=shots_dir(build, name)) as run:
@@ -86,8 +124,7 @@ def failure(build, name, want_key=None, want_text=None, router_args=(), msg=None
         check("box caption", caption, BOX_CAPTION)
         check("box text", text, want_text if want_text is not None else msg_text(run.folder, want_key))
         check("wizard closed", run.wizard_closed(), True)
-        if want_requests is not None:
-            check("requests the router saw", len(run.http_records()), want_requests)
+        check_delivery(check, run, delivered)
     return check
 
 
@@ -160,24 +197,42 @@ def keys_during_upload(build, name):
 
 
 def scenarios(build):
+    def fault(name):
+        return ["--fault", name]
     return {
         "success": lambda: success(build, "ok"),
         "empty image": lambda: success(build, "empty", ".\\Firmware\\EMPTY.bin", make_empty),
-        "refused": lambda: failure(build, "refused", "Retry", router_args=["--fault", "refuse"]),
+        # The router restarting with its new image may answer anything: the
+        # image went out whole, so the upload is done.
+        "not HTTP": lambda: success(build, "nothttp", router_args=fault("not-http-answer")),
+        # The answer is drained for at most the 30 s receive time-out.
+        "endless answer": lambda: success(build, "endless", router_args=fault("endless-answer"),
+                                          within_s=45),
+        # A byte a second: the router's 83-byte head alone takes 83 s, then
+        # the answer is read for at most the 30 s receive time-out (Wine's
+        # library lets go of the request once its pending read has ended,
+        # at the answer's end after 127 s).
+        "trickled answer": lambda: success(build, "trickle", router_args=fault("trickle-answer"),
+                                           within_s=150),
+        "refused": lambda: failure(build, "refused", "Retry", router_args=fault("refuse")),
         "unreachable": lambda: failure(build, "unreach", "Retry", address="192.168.1.77"),
-        "401": lambda: failure(build, "s401", "Retry", router_args=["--fault", "status-401"]),
-        "500": lambda: failure(build, "s500", "Retry", router_args=["--fault", "status-500"]),
+        "401": lambda: failure(build, "s401", "Retry", router_args=fault("status-401"),
+                               delivered="all"),
+        "403": lambda: failure(build, "s403", "Retry", router_args=fault("status-403"),
+                               delivered="all"),
+        "404": lambda: failure(build, "s404", "Retry", router_args=fault("status-404"),
+                               delivered="all"),
+        "500": lambda: failure(build, "s500", "Retry", router_args=fault("status-500"),
+                               delivered="all"),
         "closed mid-body": lambda: failure(build, "midbody", "Retry",
-                                           router_args=["--fault", "close-mid-body"]),
+                                           router_args=fault("close-mid-body"), delivered="part"),
         "missing image": lambda: failure(build, "missing", want_text=".\\Firmware\\NONE.bin",
-                                         msg={"FW_FileName": ".\\Firmware\\NONE.bin"},
-                                         want_requests=0),
+                                         msg={"FW_FileName": ".\\Firmware\\NONE.bin"}),
         "over-long name": lambda: failure(build, "longname", want_text=LONG_NAME,
-                                          msg={"FW_FileName": LONG_NAME}, want_requests=0),
+                                          msg={"FW_FileName": LONG_NAME}),
         "unreadable image": lambda: failure(
             build, "unread", "Retry", msg={"FW_FileName": ".\\Firmware\\FOLDER.bin"},
-            prepare=lambda folder: make_folder(local_file(folder, ".\\Firmware\\FOLDER.bin")),
-            want_requests=0),
+            prepare=lambda folder: make_folder(local_file(folder, ".\\Firmware\\FOLDER.bin"))),
         "keys during upload": lambda: keys_during_upload(build, "keys"),
     }
 
