@@ -4,15 +4,27 @@ waits its real minute, finds the simulated router by broadcast, tells it the
 chosen language and posts the matching language file.
 
 Scenarios run side by side, each in its own namespaces and Wine session:
-  fr         French all the way to the finish page: query with language 2,
-             ".\\Firmware\\ZEPHYRA_FR.lang" posted under that name, Exit ends;
-  markers    the router refuses with markers 1, 2 and 3 in turn (router
-             restarted between), each message, then the Exit button;
+  fr         French all the way to the finish page in a crowd: a second
+             device answers every discovery right after the router, the
+             router's discovery replies come from a second address of its
+             own and its query reply from its first, after a one-byte
+             datagram; the query (language 2) and the pack still go to the
+             router found, ".\\Firmware\\ZEPHYRA_FR.lang" posted under that
+             name, Exit ends;
+  markers    the router refuses with markers 1, 2 (its page gzip-compressed)
+             and 3 in turn (router restarted between), each message, then
+             the Exit button; then a router that takes the pack and never
+             answers: the failure message in bounded time; Exit ends;
+  answers    an answer that never ends, then one that trickles a byte a
+             second: each the failure message in bounded time; then Upgrade
+             once more against a router that accepts: the finish page;
   zerolang   a device language byte of 0: "Please retry ...", no query; then
              Upgrade with the language file removed: "... file not found."
              and the wizard closes;
   norouter   the router silent after the firmware: the search ends, Upgrade
              asks for Detect first; Detect then finds the (restarted) router;
+  gone       the router takes the firmware and never comes back: the search
+             ends, Detect searches again and finds nothing, Alt+F4 ends;
   second     the router only behind the second local address, an empty device
              password and German: found after the first address's three
              requests, the query (language 3) reaches it on the same link,
@@ -42,6 +54,14 @@ USER, PASSWORD, DEVICE_PASSWORD = "admin", "pw", "lpw"
 BASE_ROUTER = ["--user", USER, "--password", PASSWORD, "--restart-seconds", "3",
                "--lang-auth", "any"]
 FIRST_WAIT_S = 60
+# From the pack's arrival to the failure message: the poster's 5 s pause
+# after sending, its 30 s time-out, and room for a loaded machine.
+PACK_FAILURE_WITHIN_S = 45
+UPLOAD_FAILED = "Firmware Upgrade failed. Please try again."
+EN_PACK = ".\\Firmware\\ZEPHYRA_EN.lang"
+# The router silent for longer than the test: the firmware goes through,
+# discovery does not.
+SILENT_ROUTER = [a if a != "3" else "3600" for a in BASE_ROUTER]
 
 REFUSALS = {
     1: "Upgrade file is not the correct type or version for this device. Upgrade failed.\n"
@@ -59,17 +79,12 @@ def shots_dir(name):
     return os.path.join(base, name) if base else None
 
 
-def popup_shown(run):
-    """The action popup: a visible dialog without a caption."""
-    return any(" #32770 ''" in line for line in run.ui.windows())
-
-
 def wait_popup_gone(run, timeout_s, shot=None):
     """Waits until no action popup is shown; the seconds it took."""
     start = time.monotonic()
     shot_taken = shot is None
     while time.monotonic() - start < timeout_s:
-        if not popup_shown(run):
+        if not run.popup_shown():
             return time.monotonic() - start
         if not shot_taken and time.monotonic() - start > 3:
             run.shot(shot)
@@ -81,7 +96,7 @@ def wait_popup_gone(run, timeout_s, shot=None):
 def wait_popup(run, timeout_s=15):
     deadline = time.monotonic() + timeout_s
     while time.monotonic() < deadline:
-        if popup_shown(run):
+        if run.popup_shown():
             return True
         time.sleep(0.2)
     return False
@@ -151,24 +166,65 @@ def detected_look(run, check, what):
     check(f"{what}: Detect hidden", run.ui.visible(PACK_DETECT), False)
 
 
-def check_pack_request(check, record, path_text, data, user, password):
+def check_pack_request(check, record, path_text, data, user, password, what="pack"):
     line, _, body = split_request(record["raw"])
-    check("pack request line", line, "POST /upload_lang.cgi HTTP/1.1")
-    check("pack form file name", record.get("filename"), path_text)
-    check("pack body byte for byte", body == expected_body(path_text, data), True)
+    check(f"{what} request line", line, "POST /upload_lang.cgi HTTP/1.1")
+    check(f"{what} form file name", record.get("filename"), path_text)
+    check(f"{what} body byte for byte", body == expected_body(path_text, data), True)
     auth = record.get("authorization")
     if user or password:
         # WinINet hands the credentials over when the server asks for them.
         if auth is not None:
-            check("pack credentials", auth, {"user": user, "password": password})
+            check(f"{what} credentials", auth, {"user": user, "password": password})
     else:
-        check("no credentials on the pack", auth in (None, {"user": "", "password": ""}), True)
+        check(f"no credentials on the {what}", auth in (None, {"user": "", "password": ""}), True)
+
+
+def replace_router(run, args, label):
+    """The router again (its restart), now started with args; its records
+    go to a folder of their own."""
+    run.topology.stop_router(run.router)
+    run.record_dir = os.path.join(os.path.dirname(run.record_dir), f"records-{label}")
+    run.router = run.topology.start_router(list(args) + ["--record-dir", run.record_dir])
+
+
+def upgrade_fails(run, check, what, message, within_s, path=EN_PACK):
+    """Upgrade, clicked once: the router gets the pack whole, the Warning box
+    shows message within within_s of its arrival, then the popup goes and
+    the Exit button shows."""
+    run.click_once(PACK_UPGRADE, lambda: run.popup_shown() or run.message_box_shown(),
+                   f"{what}: upgrade popup")
+    caption, text = run.ui.msgbox(int((within_s + 120) * 1000))
+    shown = time.time()
+    run.shot(what)
+    run.ui.dismiss()
+    check(f"{what}: caption", caption, WARNING)
+    check(f"{what}: message", text, message)
+    packs = wait_http(run.record_dir, "/upload_lang.cgi", 5)
+    check(f"{what}: the router got one pack", len(packs), 1)
+    if packs:
+        with open(local_file(run.folder, path), "rb") as f:
+            check_pack_request(check, packs[0], path, f.read(), USER, DEVICE_PASSWORD, what)
+        took = shown - os.path.getmtime(os.path.join(run.record_dir, f"http-{packs[0]['n']}.json"))
+        check(f"{what}: message within {within_s} s of the pack's arrival ({took:.0f} s)",
+              took <= within_s, True)
+    wait_popup_gone(run, 10)
+    check(f"{what}: Exit shown", run.ui.visible(PACK_EXIT), True)
+    check(f"{what}: still on the page", run.ui.visible(PACK_UPGRADE), True)
+
+
+# The crowd of the French run: a second device, and the router's own
+# second address that its discovery replies leave from.
+SECOND_DEVICE, FOUND_ADDRESS = "192.168.1.2", "192.168.1.3"
+CROWD = ["--fault", f"udp-second-host={SECOND_DEVICE}", "--fault", "udp-query-one-byte",
+         "--fault", f"udp-second-address={FOUND_ADDRESS}"]
 
 
 def scenario_fr(build, name):
     check = Checks(name)
     path = ".\\Firmware\\ZEPHYRA_FR.lang"
-    with WizardRun(build, name, BASE_ROUTER + ["--device-password", DEVICE_PASSWORD],
+    with WizardRun(build, name, BASE_ROUTER + ["--device-password", DEVICE_PASSWORD] + CROWD,
+                   router_addresses=[f"{SECOND_DEVICE}/24", f"{FOUND_ADDRESS}/24"],
                    out_dir=shots_dir(name)) as run:
         check("find-device popup over the page", to_language_pack_page(run, "FR"), True)
         check("Detect shown while searching", run.ui.visible(PACK_DETECT), True)
@@ -176,14 +232,23 @@ def scenario_fr(build, name):
         check("the search waited its minute", waited >= FIRST_WAIT_S - 5, True)
         run.shot("detected")
         detected_look(run, check, "detected")
-        time.sleep(3)  # the query goes out 2 s after the reply
-        queries = [r for r in udp_records([run.record_dir]) if r.get("command") == 1]
+        found = [r for r in udp_records([run.record_dir]) if r.get("answer") == "discovery reply"]
+        check("the router and the second device answered the discovery",
+              [(r.get("reply_from"), r.get("second_host_reply_from")) for r in found[:1]],
+              [(f"{FOUND_ADDRESS}:916", f"{SECOND_DEVICE}:916")])
+        queries = wait_queries(run.record_dir, 10)
         check("one query", len(queries), 1)
         if queries:
             check("query language byte (FR)", queries[0].get("language"), 2)
-            check("query carries the device's record", queries[0].get("record_matches"), True)
-        run.ui.press(PACK_UPGRADE)
-        check("upgrade popup", wait_popup(run), True)
+            # The second device's record carries another password.
+            check("query carries the router's record", queries[0].get("record_matches"), True)
+            # The router's wildcard socket: the reply leaves from its first
+            # address, not from the one it was found at.
+            check("a one-byte datagram, then the reply from another address",
+                  (queries[0].get("one_byte_first"), queries[0].get("reply_from")),
+                  (True, "0.0.0.0:916"))
+        check("no message box", run.message_box_shown(), False)
+        run.click_once(PACK_UPGRADE, run.popup_shown, "upgrade popup")
         run.shot("uploading")
         packs = wait_http(run.record_dir, "/upload_lang.cgi")
         check("language pack posted", len(packs), 1)
@@ -191,6 +256,8 @@ def scenario_fr(build, name):
             with open(local_file(run.folder, path), "rb") as f:
                 data = f.read()
             check_pack_request(check, packs[0], path, data, USER, DEVICE_PASSWORD)
+            host = dict((k.lower(), v) for k, v in split_request(packs[0]["raw"])[1]).get("host")
+            check("pack sent to the address the router was found at", host, FOUND_ADDRESS)
         wait_popup_gone(run, 40)
         run.wait_visible(FINISH_EXIT, "finish page", 20)
         run.shot("finish")
@@ -202,29 +269,51 @@ def scenario_fr(build, name):
 
 def scenario_markers(build, name):
     check = Checks(name)
-    with WizardRun(build, name, BASE_ROUTER + ["--device-password", DEVICE_PASSWORD,
-                                               "--lang-marker", "1"],
+    router = BASE_ROUTER + ["--device-password", DEVICE_PASSWORD]
+    with WizardRun(build, name, router + ["--lang-marker", "1"],
                    out_dir=shots_dir(name)) as run:
         to_language_pack_page(run)
         wait_popup_gone(run, FIRST_WAIT_S + 30)
         for marker in (1, 2, 3):
             if marker > 1:
-                # The same router again, now answering with the next marker.
-                run.topology.stop_router(run.router)
-                run.record_dir = os.path.join(os.path.dirname(run.record_dir),
-                                              f"records-{marker}")
-                run.router = run.topology.start_router(
-                    BASE_ROUTER + ["--device-password", DEVICE_PASSWORD, "--lang-marker",
-                                   str(marker), "--record-dir", run.record_dir])
-            run.ui.press(PACK_UPGRADE)
-            caption, text = run.message_box(60)
-            check(f"marker {marker}: caption", caption, WARNING)
-            check(f"marker {marker}: message", text, REFUSALS[marker])
-            wait_popup_gone(run, 10)
-            check(f"marker {marker}: Exit shown", run.ui.visible(PACK_EXIT), True)
-            check(f"marker {marker}: still on the page", run.ui.visible(PACK_UPGRADE), True)
-        run.ui.press(PACK_EXIT)
+                # The same router again, now answering with the next marker;
+                # the second one gzip-compressed: the library decodes it.
+                gzip = ["--fault", "gzip-answer"] if marker == 2 else []
+                replace_router(run, router + ["--lang-marker", str(marker)] + gzip, marker)
+            upgrade_fails(run, check, f"marker {marker}", REFUSALS[marker], 20)
+            if marker == 2:
+                packs = wait_http(run.record_dir, "/upload_lang.cgi", 1)
+                check("marker 2: the answer went out gzip-compressed",
+                      [p.get("gzip") for p in packs], [True])
+        replace_router(run, router + ["--fault", "lang-never-answer"], "silent")
+        upgrade_fails(run, check, "no answer", UPLOAD_FAILED, PACK_FAILURE_WITHIN_S)
+        run.click_once(PACK_EXIT, lambda: not run.ui.visible(PACK_UPGRADE), "the wizard's end")
         check("Exit ends the wizard", run.wizard_closed(), True)
+    return check
+
+
+def scenario_answers(build, name):
+    check = Checks(name)
+    router = BASE_ROUTER + ["--device-password", DEVICE_PASSWORD]
+    with WizardRun(build, name, router, out_dir=shots_dir(name)) as run:
+        to_language_pack_page(run)
+        wait_popup_gone(run, FIRST_WAIT_S + 30)
+        detected_look(run, check, "detected")
+        for fault in ("endless-answer", "trickle-answer"):
+            replace_router(run, router + ["--fault", fault], fault)
+            upgrade_fails(run, check, fault, UPLOAD_FAILED, PACK_FAILURE_WITHIN_S)
+        # Upgrade once more: the file is read again and goes to a router
+        # that takes it.
+        replace_router(run, router, "accepting")
+        run.click_once(PACK_UPGRADE, run.popup_shown, "upgrade popup")
+        packs = wait_http(run.record_dir, "/upload_lang.cgi")
+        check("the pack posted once more", len(packs), 1)
+        if packs:
+            with open(local_file(run.folder, EN_PACK), "rb") as f:
+                check_pack_request(check, packs[0], EN_PACK, f.read(), USER, DEVICE_PASSWORD)
+        wait_popup_gone(run, 40)
+        run.wait_visible(FINISH_EXIT, "finish page", 20)
+        check("finish page reached", True, True)
     return check
 
 
@@ -244,9 +333,8 @@ def scenario_zero_language(build, name):
         check("retry box text", text, "Please retry this programme again!")
         wait_popup_gone(run, 10)
         detected_look(run, check, "refused device")
-        time.sleep(3)
-        check("no query sent",
-              [r for r in udp_records([run.record_dir]) if r.get("command") == 1], [])
+        # A query would have gone 2 s after the reply.
+        check("no query sent", wait_queries(run.record_dir, 5), [])
         run.ui.press(PACK_UPGRADE)
         caption, text = run.message_box(20)
         check("missing file caption", caption, WARNING)
@@ -258,9 +346,7 @@ def scenario_zero_language(build, name):
 
 def scenario_no_router(build, name):
     check = Checks(name)
-    # Silent for longer than the test: the firmware goes through, discovery does not.
-    silent = [a if a != "3" else "3600" for a in BASE_ROUTER]
-    with WizardRun(build, name, silent, out_dir=shots_dir(name)) as run:
+    with WizardRun(build, name, SILENT_ROUTER, out_dir=shots_dir(name)) as run:
         to_language_pack_page(run)
         waited = wait_popup_gone(run, FIRST_WAIT_S + 45)
         check("search ended after the minute and the retries", waited >= FIRST_WAIT_S + 10, True)
@@ -275,10 +361,7 @@ def scenario_no_router(build, name):
         check("Detect-first text", text, 'please click "Detect" to detect the device first!')
         check("nothing posted", wait_http(run.record_dir, "/upload_lang.cgi", 1), [])
 
-        run.topology.stop_router(run.router)
-        run.record_dir = os.path.join(os.path.dirname(run.record_dir), "records-2")
-        run.router = run.topology.start_router(
-            BASE_ROUTER + ["--device-password", DEVICE_PASSWORD, "--record-dir", run.record_dir])
+        replace_router(run, BASE_ROUTER + ["--device-password", DEVICE_PASSWORD], 2)
         run.ui.press(PACK_DETECT)
         check("setup-device popup", wait_popup(run), True)
         run.shot("detecting")
@@ -287,6 +370,31 @@ def scenario_no_router(build, name):
         check("Detect found the router",
               any(r.get("command") == 0 and r.get("answer") == "discovery reply"
                   for r in udp_records([run.record_dir])), True)
+    return check
+
+
+def scenario_gone(build, name):
+    check = Checks(name)
+    with WizardRun(build, name, SILENT_ROUTER, out_dir=shots_dir(name)) as run:
+        to_language_pack_page(run)
+        wait_popup_gone(run, FIRST_WAIT_S + 45)
+        run.click_once(PACK_DETECT, run.popup_shown, "setup-device popup")
+        # The search's 15 s, then the popup lingers 16 ticks of 2 s.
+        waited = wait_popup_gone(run, 70, shot="detecting")
+        check("Detect searched and gave up", waited >= 40, True)
+        run.shot("still-not-found")
+        check("Detect still shown", run.ui.visible(PACK_DETECT), True)
+        check("second label still shown", run.ui.visible(PACK_LABEL2), True)
+        check("no message box", run.message_box_shown(), False)
+        sent = [r for r in udp_records([run.record_dir]) if r.get("command") == 0]
+        check("three discovery requests per search, none answered",
+              (len(sent), {r.get("answer") for r in sent}), (6, {"silent: restarting"}))
+        # No Exit button while no router is known: the window's close.
+        run.ui.key("ALT+F4")
+        check("Alt+F4 ends the wizard", run.wizard_closed(), True)
+        check("no query, no pack",
+              ([r for r in udp_records([run.record_dir]) if r.get("command") == 1],
+               wait_http(run.record_dir, "/upload_lang.cgi", 1)), ([], []))
     return check
 
 
@@ -344,17 +452,7 @@ def enter_keeps_popup(run, check, what):
     """Enter at the popup (it has the focus); it must stay."""
     run.ui.key("RETURN")
     run.ui.no_msgbox(1500)
-    check(f"{what}: the popup stays after Enter", popup_shown(run), True)
-
-
-def wait_query(run, timeout_s=10):
-    """Waits until the router has the language query (2 s after its reply)."""
-    deadline = time.monotonic() + timeout_s
-    while time.monotonic() < deadline:
-        if any(r.get("command") == 1 for r in udp_records([run.record_dir])):
-            return True
-        time.sleep(0.2)
-    return False
+    check(f"{what}: the popup stays after Enter", run.popup_shown(), True)
 
 
 def scenario_enter_in_popups(build, name):
@@ -366,7 +464,7 @@ def scenario_enter_in_popups(build, name):
         waited = wait_popup_gone(run, FIRST_WAIT_S + 30)
         check("the search still waited its minute", waited >= FIRST_WAIT_S - 10, True)
         detected_look(run, check, "detected")
-        check("the language query came", wait_query(run), True)
+        check("the language query came", len(wait_queries(run.record_dir, 10)), 1)
         run.ui.press(PACK_UPGRADE)
         check("upgrade popup", wait_popup(run), True)
         enter_keeps_popup(run, check, "upgrade")
@@ -380,13 +478,16 @@ def scenario_enter_in_popups(build, name):
 
 
 def scenarios(build):
+    # The longest first: the others fill in as they end.
     return {
-        "fr": lambda: scenario_fr(build, "lpfr"),
+        "answers": lambda: scenario_answers(build, "lpanswer"),
         "markers": lambda: scenario_markers(build, "lpmark"),
-        "zerolang": lambda: scenario_zero_language(build, "lpzero"),
         "norouter": lambda: scenario_no_router(build, "lpnone"),
+        "gone": lambda: scenario_gone(build, "lpgone"),
         "second": lambda: scenario_second_address(build, "lpsecond"),
+        "fr": lambda: scenario_fr(build, "lpfr"),
         "enter": lambda: scenario_enter_in_popups(build, "lpenter"),
+        "zerolang": lambda: scenario_zero_language(build, "lpzero"),
     }
 
 
