@@ -10,6 +10,19 @@ constexpr int kLoginPosition = 2;
 constexpr int kVerifyPosition = 3;
 constexpr int kUploadPosition = 4;
 constexpr int kFinishPosition = 6;
+
+// The control of a dialog that holds `focus` (the address control for one
+// of its fields), if it is one a user can Tab to and sees.
+bool IsVisibleTabStop(HWND focus) {
+    char name[8] = {};
+    for (HWND parent = focus ? ::GetParent(focus) : nullptr; parent; parent = ::GetParent(focus)) {
+        if (::GetClassNameA(parent, name, sizeof name) && ::lstrcmpA(name, "#32770") == 0)
+            break;
+        focus = parent;
+    }
+    return focus && (::GetWindowLongPtrA(focus, GWL_STYLE) & WS_TABSTOP) &&
+           ::IsWindowVisible(focus) && ::IsWindowEnabled(focus);
+}
 } // namespace
 
 WizardMainDialog::WizardMainDialog(CWnd* parent)
@@ -52,6 +65,7 @@ BOOL WizardMainDialog::OnInitDialog() {
     skin.LoadStaticEntry("DialogMain", "Label3", &m_label3);
     skin.LoadStaticEntry("DialogMain", "Label4", &m_label4);
     ShowFrameButtons(SW_HIDE);
+    KeepFocusInView();
     return TRUE;
 }
 
@@ -128,13 +142,31 @@ void WizardMainDialog::ReskinNextButton(const char* entry) {
 void WizardMainDialog::OnNext() {
     WizardHostDialog::OnNext();
     ApplyFrameAfterNext();
+    KeepFocusInView();
     Invalidate(true);
 }
 
 void WizardMainDialog::OnBack() {
     WizardHostDialog::OnBack();
     ApplyFrameAfterBack();
+    KeepFocusInView();
     Invalidate(true);
+}
+
+void WizardMainDialog::KeepFocusInView() {
+    // A page change can leave the focus on a window that is now hidden (the
+    // button that was pressed) or on one that takes no keys (a new page
+    // without controls gives it to its first label). A keyboard user then
+    // starts from the page's first control, or from the frame's buttons.
+    if (IsVisibleTabStop(::GetFocus()))
+        return;
+    HWND target = nullptr;
+    if (WizardPage* page = GetCurrentPage())
+        target = ::GetNextDlgTabItem(page->m_hWnd, nullptr, FALSE);
+    if (!IsVisibleTabStop(target))
+        target = ::GetNextDlgTabItem(m_hWnd, nullptr, FALSE);
+    if (IsVisibleTabStop(target))
+        ::SetFocus(target);
 }
 
 void WizardMainDialog::ApplyFrameAfterNext() {

@@ -44,4 +44,5 @@ private:
     void ApplyFrameAfterNext();
     void ApplyFrameAfterBack();
     void ReskinNextButton(const char* entry);
+    void KeepFocusInView();
 };

@@ -1,5 +1,6 @@
 #include "app/wizard_page.h"
 
+#include "app/wizard_host_dialog.h"
 #include "app/wizard_messages.h"
 
 WizardPage::WizardPage(UINT templateId, CWnd* parent)
@@ -7,9 +8,18 @@ WizardPage::WizardPage(UINT templateId, CWnd* parent)
 
 BOOL WizardPage::OnInitDialog() {
     CDialog::OnInitDialog();
+    // The host's Tab walk enters the page's controls.
+    ModifyStyleEx(0, WS_EX_CONTROLPARENT);
     m_brush.DeleteObject();
     m_brush.CreateSolidBrush(RGB(255, 255, 255));
     return TRUE;
+}
+
+BOOL WizardPage::PreTranslateMessage(MSG* message) {
+    // Enter and Escape stay with the page; only the walk belongs to the host.
+    if (message->message == WM_KEYDOWN && message->wParam == VK_TAB && m_host && m_host->m_hWnd)
+        return ::IsDialogMessageA(m_host->m_hWnd, message);
+    return CDialog::PreTranslateMessage(message);
 }
 
 BOOL WizardPage::OnCommand(WPARAM wParam, LPARAM lParam) {
@@ -34,6 +44,18 @@ HBRUSH WizardPage::OnCtlColor(CDC* dc, CWnd* /*control*/, UINT nCtlColor) {
         break;
     }
     return m_brush;
+}
+
+void WizardPage::SetTabOrder(std::initializer_list<int> ids) {
+    HWND after = HWND_TOP;
+    for (int id : ids) {
+        HWND control = ::GetDlgItem(m_hWnd, id);
+        if (!control)
+            continue;
+        ::SetWindowPos(control, after, 0, 0, 0, 0,
+                       SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+        after = control;
+    }
 }
 
 void WizardPage::NavigateWizard(WPARAM how) {

@@ -3,6 +3,8 @@
 #pragma once
 #include "framework/afx.h"
 
+#include <initializer_list>
+
 class WizardHostDialog;
 
 class WizardPage : public CDialog {
@@ -23,7 +25,11 @@ public:
     virtual int GetBackPageId() { return 0; }
     virtual int GetNextPageId() { return 0; }
 
+    // Also makes the page part of its host's tab order.
     BOOL OnInitDialog() override;
+    // Tab and Shift+Tab go to the host, so that they walk on from the
+    // page's last control to the main window's buttons and round again.
+    BOOL PreTranslateMessage(MSG* message) override;
     // A cancel command that reaches a page never ends the page's dialog.
     void OnCancel() override {}
     // Nor does Enter (command IDOK): ending a page's dialog would only hide
@@ -33,6 +39,10 @@ public:
 
     // Posts WM_WIZARD_NAVIGATE to the page's parent, the main window.
     void NavigateWizard(WPARAM how);
+    // Puts these controls first in the tab order, which is the z-order, in
+    // the order given. The skin loaders lift each button to the top as they
+    // load it; a page calls this once its skin is loaded.
+    void SetTabOrder(std::initializer_list<int> ids);
 
     CFont m_font;
     CBrush m_brush;

@@ -11,6 +11,9 @@ constexpr UINT kToolId = 1;
 // Hover is reported almost at once: the button lights up as soon as the
 // mouse is over it.
 constexpr DWORD kHoverTimeMs = 1;
+// The focus cue: a dotted rectangle this far inside the button's edge, clear
+// of the rounded corners of the skin's strips.
+constexpr int kFocusInset = 3;
 
 int CountLines(const CString& text) {
     int lines = 1;
@@ -210,4 +213,12 @@ void CHoverButtonEx::DrawItem(LPDRAWITEMSTRUCT item) {
     // Drawn into the strip itself, then the chosen third is copied out.
     memory.DrawText(text, &textRect, DT_CENTER);
     ::BitBlt(item->hDC, 0, 0, width, height, memory, sourceX, 0, SRCCOPY);
+
+    // A keyboard user sees which button Space or Enter would press; the
+    // system leaves the cue out while keyboard cues are hidden.
+    if ((item->itemState & ODS_FOCUS) && !(item->itemState & ODS_NOFOCUSRECT)) {
+        RECT cue{kFocusInset, kFocusInset, width - kFocusInset, height - kFocusInset};
+        if (cue.left < cue.right && cue.top < cue.bottom)
+            ::DrawFocusRect(item->hDC, &cue);
+    }
 }

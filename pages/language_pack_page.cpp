@@ -66,6 +66,7 @@ BOOL LanguagePackPage::OnInitDialog() {
     skin.LoadButtonEntry("UpgradeLang", "Upgrade", &m_upgrade);
     skin.LoadButtonEntry("UpgradeLang", "Exit", &m_exit);
     skin.LoadButtonEntry("UpgradeLang", "Detect", &m_detect);
+    SetTabOrder({IDC_PACK_UPGRADE, IDC_PACK_DETECT, IDC_PACK_EXIT});
     m_detect.ShowWindow(SW_SHOW);
     m_exit.ShowWindow(SW_HIDE);
     m_label1.ShowWindow(SW_HIDE);

@@ -56,6 +56,7 @@ BOOL LanguagePage::OnInitDialog() {
     for (const char* code : kListOrder)
         m_languageList.AddString(code);
     m_languageList.SetCurSel(kInitialSelection);
+    SetTabOrder({IDC_LANGUAGE_LIST, IDC_LANGUAGE_NEXT, IDC_LANGUAGE_EXIT});
     return TRUE;
 }
 

@@ -36,6 +36,7 @@ BOOL WelcomePage::OnInitDialog() {
         std::snprintf(entry, sizeof entry, "Label%d", i + 1);
         skin.LoadStaticEntry("FWInfo", entry, &m_labels[i]);
     }
+    SetTabOrder({IDC_WELCOME_START, IDC_WELCOME_EXIT});
     return TRUE;
 }
 

@@ -4,6 +4,8 @@
 
 #include <commctrl.h>
 
+#include <vector>
+
 #include "tests/controls/control_test_support.h"
 
 using namespace controls_test;
@@ -137,6 +139,58 @@ TEST_F(ButtonFixture, NormalHoverAndPressedShowTheirThirdsAndColours) {
     EXPECT_EQ(pressedBox.top, normalBox.top + 2);
     EXPECT_EQ(pressedBox.right, normalBox.right + 2);
     EXPECT_EQ(pressedBox.bottom, normalBox.bottom + 2);
+}
+
+// The pixels of two canvases of the button's size that differ, as (x, y).
+std::vector<POINT> Differences(const Canvas& a, const Canvas& b) {
+    std::vector<POINT> points;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 100; ++x)
+            if (a.Pixel(x, y) != b.Pixel(x, y))
+                points.push_back(POINT{x, y});
+    return points;
+}
+
+// On the outline of the rectangle 3 pixels inside the 100 x 40 button.
+bool OnFocusCue(const POINT& p) {
+    return ((p.x == 3 || p.x == 96) && p.y >= 3 && p.y <= 36) ||
+           ((p.y == 3 || p.y == 36) && p.x >= 3 && p.x <= 96);
+}
+
+size_t CountOnFocusCue(const std::vector<POINT>& points) {
+    size_t count = 0;
+    for (const POINT& p : points)
+        count += OnFocusCue(p) ? 1 : 0;
+    return count;
+}
+
+TEST_F(ButtonFixture, TheFocusedButtonShowsADottedRectangleUnlessCuesAreHidden) {
+    Configure("OK");
+    // The text is drawn onto the strip itself: each face from a clean strip.
+    auto draw = [&](Canvas& canvas, UINT itemState) {
+        ASSERT_TRUE(button.LoadButtonBitmap(StripPath(300, 40).c_str()));
+        DrawInto(canvas, itemState);
+    };
+    for (UINT state : {0u, static_cast<UINT>(ODS_SELECTED)}) {
+        Canvas plain(100, 40), focused(100, 40), hidden(100, 40);
+        draw(plain, state);
+        draw(focused, state | ODS_FOCUS);
+        draw(hidden, state | ODS_FOCUS | ODS_NOFOCUSRECT);
+        EXPECT_TRUE(Differences(plain, hidden).empty()) << "cues hidden, state " << state;
+        // The dots of the outline, and nothing else, change.
+        const std::vector<POINT> changed = Differences(plain, focused);
+        EXPECT_GT(changed.size(), 100u) << "state " << state;
+        EXPECT_EQ(CountOnFocusCue(changed), changed.size()) << "state " << state;
+    }
+    // Through the real paint path: the system tells the button it has the
+    // focus (the outline is the only part the face does not draw).
+    ::SetFocus(button);
+    button.Invalidate();
+    ::UpdateWindow(button);
+    Canvas shown(100, 40), plain(100, 40);
+    shown.CopyFromWindow(button);
+    draw(plain, 0);
+    EXPECT_GT(CountOnFocusCue(Differences(plain, shown)), 100u) << "the focused button's cue";
 }
 
 TEST_F(ButtonFixture, TheClickOffsetMovesOnlyThePressedText) {

@@ -145,7 +145,18 @@ class Driver:
         return int(self.command(f"select {combo_id} {text}"))
 
     def key(self, name):
+        """A key by name ("TAB", "SPACE", "RETURN", ...), also with a held
+        modifier: "SHIFT+TAB", "ALT+F4"."""
         self.command(f"key {name}")
+
+    def keys(self, text):
+        """Types text as key presses into whatever holds the focus."""
+        self.command(f"keys {text}")
+
+    def focus(self):
+        """Id of the control that holds the keyboard focus (the address
+        control for one of its fields), 0 for none."""
+        return int(self.command("focus").split()[0])
 
     def text(self, ctrl_id):
         return unescape(self.command(f"text {ctrl_id}"))

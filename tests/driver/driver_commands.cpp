@@ -270,18 +270,53 @@ Reply Key(const std::string& args) {
         {"ESCAPE", VK_ESCAPE}, {"RETURN", VK_RETURN}, {"ENTER", VK_RETURN}, {"TAB", VK_TAB},
         {"SPACE", VK_SPACE},   {"LEFT", VK_LEFT},     {"RIGHT", VK_RIGHT},  {"UP", VK_UP},
         {"DOWN", VK_DOWN},     {"BACK", VK_BACK},     {"F1", VK_F1},        {"F4", VK_F4}};
-    // "ALT+F4": the key pressed while Alt is held.
-    static const std::string kAlt = "ALT+";
+    // "ALT+F4", "SHIFT+TAB": the key pressed while the modifier is held.
+    static const std::map<std::string, WORD> modifiers = {{"ALT+", VK_MENU}, {"SHIFT+", VK_SHIFT}};
     std::string name = Trim(args);
-    const bool alt = name.compare(0, kAlt.size(), kAlt) == 0;
-    if (alt)
-        name.erase(0, kAlt.size());
+    WORD modifier = 0;
+    for (const auto& [prefix, vk] : modifiers) {
+        if (name.compare(0, prefix.size(), prefix) == 0) {
+            modifier = vk;
+            name.erase(0, prefix.size());
+            break;
+        }
+    }
     const auto key = keys.find(name);
     if (key == keys.end())
         return Err("unknown key '" + Trim(args) + "'");
-    if (!(alt ? PressKeyWith(VK_MENU, key->second) : PressKey(key->second)))
+    if (!(modifier ? PressKeyWith(modifier, key->second) : PressKey(key->second)))
         return Err("SendInput failed");
     return Ok();
+}
+
+// Types the text as key presses into whatever holds the focus, without a
+// click first: the way a keyboard user types.
+Reply Keys(const std::string& args) {
+    const std::wstring text = FromUtf8(args);
+    if (text.empty())
+        return Err("usage: keys <text>");
+    if (!TypeText(text))
+        return Err("SendInput failed");
+    return Ok();
+}
+
+// "<id> <class>" of the control that holds the keyboard focus of the
+// foreground window's thread, as its dialog sees it (the address control
+// for one of its fields); "0 -" when no control has it.
+Reply Focus(const std::string&) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!::GetGUIThreadInfo(0, &info))
+        return Err("GetGUIThreadInfo failed");
+    HWND focus = info.hwndFocus;
+    for (HWND parent = focus ? ::GetParent(focus) : nullptr; parent; parent = ::GetParent(focus)) {
+        if (ClassName(parent) == L"#32770")
+            break;
+        focus = parent;
+    }
+    if (!focus || ClassName(focus) == L"#32770")
+        return Ok("0 -");
+    return Ok(std::to_string(::GetDlgCtrlID(focus)) + " " + ToUtf8(ClassName(focus)));
 }
 
 Reply Text(const std::string& args) {
@@ -536,6 +571,8 @@ Reply RunCommand(const std::string& line) {
                                                             {"type", Type},
                                                             {"select", Select},
                                                             {"key", Key},
+                                                            {"keys", Keys},
+                                                            {"focus", Focus},
                                                             {"text", Text},
                                                             {"visible", Visible},
                                                             {"enabled", Enabled},

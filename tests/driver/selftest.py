@@ -149,6 +149,17 @@ def drive(ui, out_dir):
     ui.key("RETURN")
     check("RETURN closes the box", ui.no_msgbox(500), None)
 
+    # Keys alone: Tab and Shift+Tab move the focus in the tab order, and
+    # text typed without a click goes where the focus stands.
+    ui.type(IDC_NAME, "Keys")
+    check("focus on the edit typed into", ui.focus(), IDC_NAME)
+    ui.key("TAB")
+    check("TAB moves the focus on", ui.focus(), IDC_ADDRESS)
+    ui.key("SHIFT+TAB")
+    check("SHIFT+TAB moves it back", ui.focus(), IDC_NAME)
+    ui.keys("Typed")  # the dialog selects an edit's text when Tab enters it
+    check("keys type where the focus stands", wait_text(ui, IDC_NAME, "Typed"), "Typed")
+
     ui.key("ESCAPE")
     ui.wait_gone(CAPTION, 5000)
     check("ESCAPE closes the dialog", ui.visible(IDC_NAME), False)

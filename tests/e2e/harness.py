@@ -118,8 +118,15 @@ def release_folder(build_dir):
 class WizardRun:
     def __init__(self, build_dir, name, router_args=(), msg=None, prepare=None,
                  out_dir=None, screen=sandbox.SCREEN, topology_args=None, display=None,
+<<<<<<< HEAD
                  driver=True, router_addresses=()):
         """msg: {key: value} written into the copy's MSG.ini (None removes a key);
+=======
+                 driver=True, program_folder=None):
+        """program_folder: the folder whose copy the wizard runs from (an
+        unpacked release archive); the build's release folder by default;
+        msg: {key: value} written into the copy's MSG.ini (None removes a key);
+>>>>>>> i13-release
         prepare(folder): called on the copy before the program starts;
         topology_args: more Topology() arguments (a second link...);
         router_addresses: more addresses ("192.168.1.2/24") of the router's
@@ -137,6 +144,7 @@ class WizardRun:
         self.router_addresses = list(router_addresses)
         self.display = display
         self.use_driver = driver
+        self.program_folder = program_folder
         self.folder = None
         self.ui = None
         self.router = None
@@ -171,7 +179,7 @@ class WizardRun:
         self._work = tempfile.mkdtemp(prefix=f"{self.name}-", dir=runs)
         self._stack.callback(shutil.rmtree, self._work, True)
         self.folder = os.path.join(self._work, "program")
-        shutil.copytree(release_folder(self.build_dir), self.folder)
+        shutil.copytree(self.program_folder or release_folder(self.build_dir), self.folder)
         self._write_msg()
         if self.prepare:
             self.prepare(self.folder)

@@ -31,7 +31,12 @@ Scenarios run side by side, each in its own namespaces and Wine session:
              uploaded with empty credentials, finish page;
   enter      Enter in the find-device popup and in the upgrade popup closes
              neither: the search still takes its minute, the pack goes out
-             and the wizard reaches the finish page."""
+             and the wizard reaches the finish page;
+  keys       the release archive a router owner downloads (made with the
+             sample firmware and packs as the maker's files), unpacked, and
+             the wizard from it walked to the finish page with keys alone:
+             Tab's order on every page, typed language, address and login,
+             Space and Enter on the focused buttons."""
 
 import glob
 import json
@@ -477,6 +482,129 @@ def scenario_enter_in_popups(build, name):
     return check
 
 
+def wait_focus(run, check, ctrl_id, what, timeout_s=10):
+    """Waits until ctrl_id holds the keyboard focus; a check either way."""
+    deadline = time.monotonic() + timeout_s
+    focus = run.ui.focus()
+    while focus != ctrl_id and time.monotonic() < deadline:
+        time.sleep(0.1)
+        focus = run.ui.focus()
+    return check(f"focus on {ctrl_id}: {what}", focus, ctrl_id)
+
+
+def tab_through(run, check, order, what):
+    """Tab from the first control of `order` through the others and round
+    to the first again."""
+    for ctrl_id in order[1:] + order[:1]:
+        run.ui.key("TAB")
+        wait_focus(run, check, ctrl_id, f"{what}, Tab")
+
+
+def unpacked_release(build, work):
+    """The release archive made from this build with the sample firmware and
+    packs as the maker's files, unpacked into work; its folder."""
+    import zipfile
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                    "..", "..", "tools"))
+    import make_release
+    samples = os.path.join(build, "dist", "Firmware")
+    archive, _ = make_release.make_release(build, os.path.join(work, "release"),
+                                           os.path.join(samples, "ZEPHYRA_FW.bin"), samples)
+    with zipfile.ZipFile(archive) as z:
+        z.extractall(os.path.join(work, "unpacked"))
+    return os.path.join(work, "unpacked", os.path.basename(archive)[:-len(".zip")])
+
+
+def scenario_keys_from_release(build, name):
+    import shutil
+    import tempfile
+    import harness as h
+    language_exit, welcome_exit, main_back, main_exit = 1005, 1007, 12323, 12325
+    check = Checks(name)
+    runs = os.path.join(build, "tests", "e2e", "runs")
+    os.makedirs(runs, exist_ok=True)
+    work = tempfile.mkdtemp(prefix=f"{name}-release-", dir=runs)
+    try:
+        folder = unpacked_release(build, work)
+        with WizardRun(build, name, BASE_ROUTER + ["--device-password", DEVICE_PASSWORD],
+                       program_folder=folder, out_dir=shots_dir(name)) as run:
+            ui = run.ui
+            ui.wait_window("Firmware Upgrade Utility", 30000)
+            run.wait_visible(h.LANGUAGE_NEXT, "language page")
+            # Language page: the list holds the focus; a typed letter picks.
+            wait_focus(run, check, h.LANGUAGE_LIST, "language page at start")
+            ui.keys("F")
+            run.wait_until(lambda: ui.text(h.LANGUAGE_LIST) == "FR", "FR typed into the list")
+            tab_through(run, check, [h.LANGUAGE_LIST, h.LANGUAGE_NEXT, language_exit], "language")
+            ui.key("TAB")
+            wait_focus(run, check, h.LANGUAGE_NEXT, "language page, on to Next")
+            run.shot("language-keys")
+            ui.key("SPACE")
+            run.wait_visible(h.WELCOME_START, "welcome page after Space on Next")
+            # Welcome page: Start holds the focus.
+            wait_focus(run, check, h.WELCOME_START, "welcome page")
+            tab_through(run, check, [h.WELCOME_START, welcome_exit], "welcome")
+            ui.key("RETURN")
+            run.wait_visible(h.ADDRESS, "login page after Enter on Start")
+            # Login page: typed, then on through the main window's buttons.
+            wait_focus(run, check, h.ADDRESS, "login page")
+            typed = ((h.ADDRESS, h.ROUTER_IP), (h.USER, USER), (h.PASSWORD, PASSWORD))
+            for ctrl_id, text in typed:
+                wait_focus(run, check, ctrl_id, "login page, typing")
+                ui.keys(text)
+                run.wait_until(lambda: ui.text(ctrl_id) == text, f"{text} typed into {ctrl_id}")
+                ui.key("TAB")
+            wait_focus(run, check, h.MAIN_NEXT, "login page, after the password")
+            tab_through(run, check, [h.MAIN_NEXT, main_back, main_exit, h.ADDRESS, h.USER,
+                                     h.PASSWORD], "login")
+            ui.key("SHIFT+TAB")
+            wait_focus(run, check, h.PASSWORD, "login page, Shift+Tab")
+            ui.key("TAB")
+            wait_focus(run, check, h.MAIN_NEXT, "login page, on to Next")
+            run.shot("login-keys")
+            ui.key("RETURN")
+            run.wait_visible(h.VERIFY_ADDRESS, "verify page after Enter on Next")
+            run.wait_until(lambda: ui.text(h.VERIFY_ADDRESS) == h.ROUTER_IP,
+                           "the verify page's address")
+            upgrade = h.skin_text(run.folder, "Control", "Upgrade")
+            run.wait_until(lambda: ui.text(h.MAIN_NEXT) == upgrade, "the Upgrade button")
+            # Verify page: the focus stays on the button, now Upgrade.
+            wait_focus(run, check, h.MAIN_NEXT, "verify page")
+            tab_through(run, check, [h.MAIN_NEXT, main_back, main_exit], "verify")
+            run.shot("verify-keys")
+            ui.key("SPACE")
+            firmware = wait_http(run.record_dir, "/upgrade_flash.cgi", 60)
+            check("the firmware reached the router", len(firmware), 1)
+            if firmware:
+                check("the router has the archive's firmware", firmware[0].get("file_sha256"),
+                      h.sha256_of(os.path.join(folder, "Firmware", "ZEPHYRA_FW.bin")))
+            check("find-device popup", wait_popup(run, 30), True)
+            wait_popup_gone(run, FIRST_WAIT_S + 30)
+            detected_look(run, check, "detected")
+            queries = wait_queries(run.record_dir, 10)
+            check("query language byte (FR, typed)",
+                  queries[0].get("language") if queries else None, 2)
+            # Language-pack page: Upgrade is its only control now.
+            wait_focus(run, check, PACK_UPGRADE, "language-pack page")
+            ui.key("TAB")
+            wait_focus(run, check, PACK_UPGRADE, "language-pack page, Tab")
+            run.shot("language-pack-keys")
+            ui.key("RETURN")
+            check("upgrade popup", wait_popup(run), True)
+            packs = wait_http(run.record_dir, "/upload_lang.cgi")
+            check("French pack posted", [p.get("filename") for p in packs],
+                  [".\\Firmware\\ZEPHYRA_FR.lang"])
+            wait_popup_gone(run, 40)
+            run.wait_visible(FINISH_EXIT, "finish page", 20)
+            wait_focus(run, check, FINISH_EXIT, "finish page")
+            run.shot("finish-keys")
+            ui.key("RETURN")
+            check("Enter on Exit ends the wizard", run.wizard_closed(), True)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    return check
+
+
 def scenarios(build):
     # The longest first: the others fill in as they end.
     return {
@@ -487,7 +615,11 @@ def scenarios(build):
         "second": lambda: scenario_second_address(build, "lpsecond"),
         "fr": lambda: scenario_fr(build, "lpfr"),
         "enter": lambda: scenario_enter_in_popups(build, "lpenter"),
+<<<<<<< HEAD
         "zerolang": lambda: scenario_zero_language(build, "lpzero"),
+=======
+        "keys": lambda: scenario_keys_from_release(build, "lpkeys"),
+>>>>>>> i13-release
     }
 
 

@@ -9,11 +9,11 @@ with the new image) or with an answer that never ends or trickles a byte a
 second, in bounded time. Failures: refused and unreachable connections,
 401, 403, 404 and 500 answers, a router that drops the connection mid-body,
 a missing, an over-long and an unreadable image name each end with their
-message box and a closed wizard; each row also says how much of the
-request the router got: none, a cut-off start, or all of it byte for byte.
-Escape, Alt+F4 and Enter while a large image goes to a slowly reading
-router change nothing. Scenarios run side by side, each in its own
-namespaces and Wine session."""
+message box and a closed wizard, as does the release archive made without
+the maker's files; each row also says how much of the request the router
+got: none, a cut-off start, or all of it byte for byte. Escape, Alt+F4 and
+Enter while a large image goes to a slowly reading router change nothing.
+Scenarios run side by side, each in its own namespaces and Wine session."""
 
 import base64
 import os
@@ -196,6 +196,40 @@ def keys_during_upload(build, name):
     return check
 
 
+def release_without_firmware(build, name):
+    """The release archive as ./run release makes it without the maker's
+    files, unpacked: Firmware\\ holds only its README, and the wizard started
+    from the folder ends with its missing-file message, sending nothing."""
+    import shutil
+    import tempfile
+    import zipfile
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
+                                    "tools"))
+    import make_release
+    check = Checks(name)
+    runs = os.path.join(build, "tests", "e2e", "runs")
+    os.makedirs(runs, exist_ok=True)
+    work = tempfile.mkdtemp(prefix=f"{name}-release-", dir=runs)
+    try:
+        archive, _ = make_release.make_release(build, os.path.join(work, "release"))
+        with zipfile.ZipFile(archive) as z:
+            z.extractall(os.path.join(work, "unpacked"))
+        folder = os.path.join(work, "unpacked", os.path.basename(archive)[:-len(".zip")])
+        check("Firmware holds only its README", os.listdir(os.path.join(folder, "Firmware")),
+              ["README.txt"])
+        with WizardRun(build, name, ROUTER_AUTH, program_folder=folder,
+                       out_dir=shots_dir(build, name)) as run:
+            run.walk_to_upload(user=USER, password=PASSWORD)
+            caption, text = run.message_box(90)
+            check("box caption", caption, BOX_CAPTION)
+            check("box names the missing firmware", text, SAMPLE)
+            check("wizard closed", run.wizard_closed(), True)
+            check("requests the router saw", len(run.http_records()), 0)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    return check
+
+
 def scenarios(build):
     def fault(name):
         return ["--fault", name]
@@ -234,6 +268,7 @@ def scenarios(build):
             build, "unread", "Retry", msg={"FW_FileName": ".\\Firmware\\FOLDER.bin"},
             prepare=lambda folder: make_folder(local_file(folder, ".\\Firmware\\FOLDER.bin"))),
         "keys during upload": lambda: keys_during_upload(build, "keys"),
+        "release without firmware": lambda: release_without_firmware(build, "nofw"),
     }
 
 

@@ -9,8 +9,11 @@
 #include <vector>
 
 #include "app/firmware_updater_app.h"
+#include "app/page_registry.h"
 #include "app/wizard_main_dialog.h"
 #include "app/wizard_messages.h"
+
+#include <commctrl.h>
 
 namespace {
 
@@ -147,6 +150,14 @@ protected:
     WizardMainDialog main;
 };
 MainWindowTest* MainWindowTest::current = nullptr;
+
+// Steps of a test without the fixture, one per timer tick.
+std::vector<std::function<void()>> script;
+size_t next = 0;
+void CALLBACK RunStep(HWND, UINT, UINT_PTR, DWORD) {
+    if (next < script.size())
+        script[next++]();
+}
 
 TEST_F(MainWindowTest, TheExitButtonEndsTheWizardWithoutAskingThePages) {
     const INT_PTR result = RunModal({[&] { Click(IDC_MAIN_EXIT); }, [&] { main.EndDialog(-5); }});
@@ -370,6 +381,84 @@ TEST_F(MainWindowTest, TheFrameFollowsThePagePosition) {
     EXPECT_FALSE(upload.buttons);
     EXPECT_FALSE(finish.buttons);
     EXPECT_TRUE(finish.label1);
+}
+
+// The control that holds the keyboard focus, as the dialog sees it: the
+// address control for one of its fields; 0 for none or a dialog itself.
+int FocusedControl() {
+    HWND focus = ::GetFocus();
+    char name[16] = {};
+    for (HWND parent = focus ? ::GetParent(focus) : nullptr; parent; parent = ::GetParent(focus)) {
+        ::GetClassNameA(parent, name, sizeof name);
+        if (::lstrcmpA(name, "#32770") == 0)
+            break;
+        focus = parent;
+    }
+    ::GetClassNameA(focus, name, sizeof name);
+    return focus && ::lstrcmpA(name, "#32770") != 0 ? ::GetDlgCtrlID(focus) : 0;
+}
+
+// A key pressed and released where the focus stands, through the message
+// loop as a typed key goes.
+void PostKey(WPARAM key) {
+    HWND target = ::GetFocus();
+    ::PostMessageA(target, WM_KEYDOWN, key, 1);
+    ::PostMessageA(target, WM_KEYUP, key, 0xC0000001);
+}
+
+// The real pages in the real main window: where the focus stands when a page
+// shows, and where each Tab takes it. Every page's controls come first, then
+// the main window's Next, Back and Exit, and round again.
+TEST(KeyboardTest, TabWalksEveryPageInOrderAndTheFocusStartsOnThePage) {
+    g_app.m_skin.m_moduleDir = FWU_DIST_DIR;
+    g_app.m_skin.m_iniPath = CString(FWU_DIST_DIR) + "English.ini";
+    g_app.m_skin.LoadCommonSection();
+    WizardMainDialog main;
+    WizardPages pages;
+    pages.RegisterWith(main);
+    g_app.m_pMainWnd = &main;
+
+    struct Walk {
+        const char* page;
+        int tabs;
+        std::vector<int> seen; // the focus first, then after every Tab
+    };
+    std::vector<Walk> walks = {
+        {"language", 3, {}}, {"welcome", 2, {}}, {"login", 6, {}}, {"verify", 3, {}}};
+    std::vector<std::function<void()>> steps;
+    for (size_t w = 0; w < walks.size(); ++w) {
+        if (w > 0) {
+            steps.push_back([&, w] {
+                if (w == 3) // an address the login page accepts
+                    pages.login.m_address.SendMessage(IPM_SETADDRESS, 0,
+                                                      MAKEIPADDRESS(192, 168, 1, 1));
+                main.OnNext();
+            });
+        }
+        steps.push_back([&, w] { walks[w].seen.push_back(FocusedControl()); });
+        for (int t = 0; t < walks[w].tabs; ++t) {
+            steps.push_back([] { PostKey(VK_TAB); });
+            steps.push_back([&, w] { walks[w].seen.push_back(FocusedControl()); });
+        }
+    }
+    steps.push_back([&] { main.EndDialog(IDOK); });
+
+    script = std::move(steps);
+    next = 0;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, &RunStep);
+    main.DoModal();
+    ::KillTimer(nullptr, timer);
+    g_app.m_pMainWnd = nullptr;
+
+    const std::vector<int> expected[] = {
+        {IDC_LANGUAGE_LIST, IDC_LANGUAGE_NEXT, IDC_LANGUAGE_EXIT, IDC_LANGUAGE_LIST},
+        {IDC_WELCOME_START, IDC_WELCOME_EXIT, IDC_WELCOME_START},
+        {IDC_LOGIN_ADDRESS, IDC_LOGIN_USER, IDC_LOGIN_PASSWORD, IDC_MAIN_NEXT, IDC_MAIN_BACK,
+         IDC_MAIN_EXIT, IDC_LOGIN_ADDRESS},
+        {IDC_MAIN_NEXT, IDC_MAIN_BACK, IDC_MAIN_EXIT, IDC_MAIN_NEXT},
+    };
+    for (size_t w = 0; w < walks.size(); ++w)
+        EXPECT_EQ(walks[w].seen, expected[w]) << walks[w].page << " page";
 }
 
 } // namespace
