@@ -118,15 +118,10 @@ def release_folder(build_dir):
 class WizardRun:
     def __init__(self, build_dir, name, router_args=(), msg=None, prepare=None,
                  out_dir=None, screen=sandbox.SCREEN, topology_args=None, display=None,
-<<<<<<< HEAD
-                 driver=True, router_addresses=()):
-        """msg: {key: value} written into the copy's MSG.ini (None removes a key);
-=======
-                 driver=True, program_folder=None):
+                 driver=True, router_addresses=(), program_folder=None):
         """program_folder: the folder whose copy the wizard runs from (an
         unpacked release archive); the build's release folder by default;
         msg: {key: value} written into the copy's MSG.ini (None removes a key);
->>>>>>> i13-release
         prepare(folder): called on the copy before the program starts;
         topology_args: more Topology() arguments (a second link...);
         router_addresses: more addresses ("192.168.1.2/24") of the router's

@@ -615,11 +615,8 @@ def scenarios(build):
         "second": lambda: scenario_second_address(build, "lpsecond"),
         "fr": lambda: scenario_fr(build, "lpfr"),
         "enter": lambda: scenario_enter_in_popups(build, "lpenter"),
-<<<<<<< HEAD
         "zerolang": lambda: scenario_zero_language(build, "lpzero"),
-=======
         "keys": lambda: scenario_keys_from_release(build, "lpkeys"),
->>>>>>> i13-release
     }
 
 
