@@ -25,7 +25,10 @@ bool ReceiveUntil(SOCKET socket, std::string& into, size_t want) {
     while (into.size() < want) {
         if (!Readable(socket, kWaitMs))
             return false;
-        const int got = ::recv(socket, buffer, sizeof buffer, 0);
+        // Never more than wanted: a router that drops the connection half way
+        // must not have taken the rest first.
+        const size_t room = want - into.size() < sizeof buffer ? want - into.size() : sizeof buffer;
+        const int got = ::recv(socket, buffer, static_cast<int>(room), 0);
         if (got <= 0)
             return false;
         into.append(buffer, static_cast<size_t>(got));
