@@ -22,6 +22,11 @@ BOOL WizardPage::PreTranslateMessage(MSG* message) {
     return CDialog::PreTranslateMessage(message);
 }
 
+void WizardPage::OnCancel() {
+    if (m_host && m_host->m_hWnd)
+        m_host->OnCancel();
+}
+
 BOOL WizardPage::OnCommand(WPARAM wParam, LPARAM lParam) {
     if (LOWORD(wParam) == IDOK) {
         PressFocusedButton();

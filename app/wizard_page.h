@@ -30,8 +30,10 @@ public:
     // Tab and Shift+Tab go to the host, so that they walk on from the
     // page's last control to the main window's buttons and round again.
     BOOL PreTranslateMessage(MSG* message) override;
-    // A cancel command that reaches a page never ends the page's dialog.
-    void OnCancel() override {}
+    // A cancel command (Escape) that reaches a page never ends the page's
+    // dialog: it asks the host to cancel the wizard, as Escape at the main
+    // window does. A page without a host (the action popup) ignores it.
+    void OnCancel() override;
     // Nor does Enter (command IDOK): ending a page's dialog would only hide
     // it and leave the wizard empty. Enter on a focused button presses it.
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;

@@ -3,6 +3,9 @@
 #include "framework/afx_app.h"
 
 namespace {
+// Bit 30 of a key message: the key was already down (an auto-repeat).
+constexpr LPARAM kKeyWasDown = 1 << 30;
+
 // The dialog object whose window is being created on this thread. A CBT hook
 // binds it to its window the moment the window exists, so that the object
 // sees every message from the first one on (WM_SIZE during creation among
@@ -188,6 +191,11 @@ BOOL CDialog::PreTranslateMessage(MSG* message) {
     const bool mouse = message->message >= WM_MOUSEFIRST && message->message <= WM_MOUSELAST;
     if (!keyboard && !mouse)
         return FALSE;
+    // A held Enter presses a button once: its repeats would otherwise press
+    // whatever button the next page puts under the focus.
+    if (message->message == WM_KEYDOWN && message->wParam == VK_RETURN &&
+        (message->lParam & kKeyWasDown) != 0)
+        return TRUE;
     return ::IsDialogMessageA(m_hWnd, message);
 }
 

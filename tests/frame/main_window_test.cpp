@@ -216,11 +216,16 @@ TEST_F(MainWindowTest, EnterEscapeAndClosingAreRefusedWhereExitIsNot) {
             attempts[i].make();
         });
     }
-    // Enter on a button that holds the focus presses that button.
-    int pageAfterEnterOnBack = -1;
+    // Enter on a button that holds the focus presses that button, once: the
+    // repeats of a held Enter press nothing.
+    int pageAfterRepeat = -1, pageAfterEnterOnBack = -1;
     steps.push_back([&] {
         attempts[std::size(attempts) - 1].openAfter = ::IsWindowVisible(main.m_hWnd) != FALSE;
         ::SetFocus(main.GetDlgItem(IDC_MAIN_BACK));
+        ::PostMessageA(main.GetDlgItem(IDC_MAIN_BACK), WM_KEYDOWN, VK_RETURN, 1 | (1 << 30));
+    });
+    steps.push_back([&] {
+        pageAfterRepeat = main.GetCurrentPageIndex();
         keyAt(IDC_MAIN_BACK, VK_RETURN);
     });
     steps.push_back([&] {
@@ -229,6 +234,7 @@ TEST_F(MainWindowTest, EnterEscapeAndClosingAreRefusedWhereExitIsNot) {
     });
     steps.push_back([&] { main.EndDialog(-5); });
     const INT_PTR result = RunModal(steps);
+    EXPECT_EQ(pageAfterRepeat, 2) << "a repeat of a held Enter presses nothing";
     EXPECT_EQ(pageAfterEnterOnBack, 1) << "Enter on the focused Back button goes back";
     for (const Attempt& attempt : attempts)
         EXPECT_TRUE(attempt.openAfter) << attempt.name;
