@@ -1,5 +1,6 @@
-// FirmwareUpdaterApp: the process's application object. It owns the one skin
-// reader, builds the main window and the seven pages, and runs the wizard.
+// FirmwareUpdaterApp: the process's application object. It points the one
+// skin reader at the skin file, builds the main window and the seven pages,
+// and runs the wizard.
 #pragma once
 #include "framework/afx.h"
 #include "skin/skin_settings.h"
@@ -9,5 +10,6 @@ public:
     FirmwareUpdaterApp() : CWinApp(nullptr) {}
     BOOL InitInstance() override;
 
-    SkinSettings m_skin;
+    // The process-wide skin reader (TheSkin), which the windows read.
+    SkinSettings& m_skin = TheSkin();
 };

@@ -1,7 +1,7 @@
 // The wizard's fixed page list: the order in which Next walks through the
 // pages. The main window changes its frame by these list positions.
 #pragma once
-#include "app/wizard_host_dialog.h"
+#include "wizard/wizard_host_dialog.h"
 #include "pages/finish_page.h"
 #include "pages/language_page.h"
 #include "pages/login_page.h"

@@ -1,7 +1,7 @@
 #include "app/wizard_main_dialog.h"
 
-#include "app/firmware_updater_app.h"
-#include "app/wizard_messages.h"
+#include "skin/skin_settings.h"
+#include "wizard/wizard_messages.h"
 
 namespace {
 // List positions of the pages whose arrival changes the frame.
@@ -26,7 +26,7 @@ bool IsVisibleTabStop(HWND focus) {
 } // namespace
 
 WizardMainDialog::WizardMainDialog(CWnd* parent)
-    : WizardHostDialog(IDD, parent), m_app(static_cast<FirmwareUpdaterApp*>(AfxGetApp())),
+    : WizardHostDialog(IDD, parent),
       m_hIcon(::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDI_APP))) {}
 
 WizardMainDialog::~WizardMainDialog() {
@@ -55,7 +55,7 @@ BOOL WizardMainDialog::OnInitDialog() {
     SetIcon(m_hIcon, false);
     SetWindowText("Firmware Upgrade Utility");
 
-    SkinSettings& skin = m_app->m_skin;
+    SkinSettings& skin = TheSkin();
     skin.LoadBitmapEntry("DialogMain", "Background", &m_background);
     skin.LoadButtonEntry("Control", "Exit", &m_exit);
     skin.LoadButtonEntry("Control", "Back", &m_back);
@@ -136,7 +136,7 @@ void WizardMainDialog::ShowFrameButtons(int show) {
 
 void WizardMainDialog::ReskinNextButton(const char* entry) {
     m_next.SetWindowText("");
-    m_app->m_skin.LoadButtonEntry("Control", entry, &m_next);
+    TheSkin().LoadButtonEntry("Control", entry, &m_next);
 }
 
 void WizardMainDialog::OnNext() {
@@ -170,7 +170,7 @@ void WizardMainDialog::KeepFocusInView() {
 }
 
 void WizardMainDialog::ApplyFrameAfterNext() {
-    SkinSettings& skin = m_app->m_skin;
+    SkinSettings& skin = TheSkin();
     switch (GetCurrentPageIndex()) {
     case kLoginPosition:
         skin.LoadBitmapEntry("DialogMain", "background_nothing", &m_background);
@@ -197,7 +197,7 @@ void WizardMainDialog::ApplyFrameAfterBack() {
     switch (GetCurrentPageIndex()) {
     case kWelcomePosition:
         ShowFrameButtons(SW_HIDE);
-        m_app->m_skin.LoadBitmapEntry("DialogMain", "Background", &m_background);
+        TheSkin().LoadBitmapEntry("DialogMain", "Background", &m_background);
         m_label1.ShowWindow(SW_SHOWNORMAL);
         break;
     case kLoginPosition:

@@ -2,13 +2,11 @@
 // skins itself and changes its buttons, labels and background by the list
 // position of the page that has just become current.
 #pragma once
-#include "app/wizard_host_dialog.h"
+#include "wizard/wizard_host_dialog.h"
 #include "controls/hover_button.h"
 #include "controls/skinned_bitmap.h"
 #include "controls/skinned_label.h"
 #include "res/resource.h"
-
-class FirmwareUpdaterApp;
 
 class WizardMainDialog : public WizardHostDialog {
 public:
@@ -32,7 +30,6 @@ public:
     CHoverButtonEx m_next;
     CHoverButtonEx m_exit;
     CHoverButtonEx m_back;
-    FirmwareUpdaterApp* m_app;
     HICON m_hIcon;
     CRgn m_windowRegion;
 

@@ -9,7 +9,7 @@
 #include "net/internet_handle.h"
 #include "net/upload_form_body.h"
 #include "net/upload_request.h"
-#include "pages/shared_values.h"
+#include "shared/shared_values.h"
 
 HWND UploadStatusWindow = nullptr;
 DWORD UploadReceiveTimeoutMs = 30000;

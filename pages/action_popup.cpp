@@ -1,6 +1,6 @@
 #include "pages/action_popup.h"
 
-#include "app/firmware_updater_app.h"
+#include "skin/skin_settings.h"
 
 UINT ActionPopup::s_tickPeriodMs = ActionPopup::kDefaultTickPeriodMs;
 
@@ -28,7 +28,7 @@ const char* ActionCaptionEntry(int mode) {
     }
 }
 
-ActionPopup::ActionPopup() : WizardPage(IDD), m_app(static_cast<FirmwareUpdaterApp*>(AfxGetApp())) {
+ActionPopup::ActionPopup() : WizardPage(IDD) {
     ActionDone = 0;
     ActionCloseNow = 0;
 }
@@ -44,7 +44,7 @@ BOOL ActionPopup::OnInitDialog() {
     // The plain dialog's initialisation: the popup has its own brush, not
     // the pages' white one.
     CDialog::OnInitDialog();
-    SkinSettings& skin = m_app->m_skin;
+    SkinSettings& skin = TheSkin();
     skin.LoadBitmapEntry("Action", "Background1", &m_frames[0]);
     skin.LoadBitmapEntry("Action", "Background2", &m_frames[1]);
     skin.LoadBitmapEntry("Action", "Background3", &m_frames[2]);

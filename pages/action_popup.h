@@ -3,13 +3,11 @@
 // itself once the operation has set ActionDone, in some modes after
 // lingering a fixed number of further ticks.
 #pragma once
-#include "app/wizard_page.h"
+#include "wizard/wizard_page.h"
 #include "controls/skinned_bitmap.h"
 #include "controls/skinned_label.h"
-#include "pages/shared_values.h"
+#include "shared/shared_values.h"
 #include "res/resource.h"
-
-class FirmwareUpdaterApp;
 
 class ActionPopup : public WizardPage {
 public:
@@ -43,7 +41,6 @@ public:
     int m_frame = 0;
     int m_ticksAfterEnd = 0;
     CBrush m_backgroundBrush;
-    FirmwareUpdaterApp* m_app;
 
     SkinnedBitmap m_frames[kFrameCount];
     SkinnedLabel m_caption;

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "app/firmware_updater_app.h"
-#include "app/wizard_messages.h"
+#include "skin/skin_settings.h"
+#include "wizard/wizard_messages.h"
 
 namespace {
 // Label1 .. Label5 of section "Exit", in skin order.
@@ -11,7 +11,7 @@ constexpr int kLabelIds[FinishPage::kLabelCount] = {
     IDC_FINISH_LABEL1, IDC_FINISH_LABEL2, IDC_FINISH_LABEL3, IDC_FINISH_LABEL4, IDC_FINISH_LABEL5};
 } // namespace
 
-FinishPage::FinishPage() : WizardPage(IDD), m_app(static_cast<FirmwareUpdaterApp*>(AfxGetApp())) {}
+FinishPage::FinishPage() : WizardPage(IDD) {}
 
 void FinishPage::DoDataExchange(CDataExchange* dx) {
     WizardPage::DoDataExchange(dx);
@@ -23,7 +23,7 @@ void FinishPage::DoDataExchange(CDataExchange* dx) {
 
 BOOL FinishPage::OnInitDialog() {
     WizardPage::OnInitDialog();
-    SkinSettings& skin = m_app->m_skin;
+    SkinSettings& skin = TheSkin();
     skin.LoadBitmapEntry("Exit", "Background", &m_background);
     skin.LoadButtonEntry("Control", "Exit2", &m_exit);
     for (int i = 0; i < kLabelCount; ++i) {

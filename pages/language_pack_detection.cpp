@@ -1,7 +1,7 @@
 #include "pages/language_pack_detection.h"
 
 #include "net/device_discovery.h"
-#include "pages/shared_values.h"
+#include "shared/shared_values.h"
 #include "res/resource.h"
 
 namespace dd = DeviceDiscovery;

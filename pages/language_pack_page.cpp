@@ -3,11 +3,11 @@
 #include <cstring>
 #include <new>
 
-#include "app/firmware_updater_app.h"
-#include "app/wizard_messages.h"
+#include "skin/skin_settings.h"
+#include "wizard/wizard_messages.h"
 #include "pages/action_popup.h"
 #include "pages/language_pack_answers.h"
-#include "pages/shared_values.h"
+#include "shared/shared_values.h"
 
 unsigned LanguagePackPage::s_initialWaitMs = LanguagePackPage::kInitialWaitMs;
 
@@ -31,8 +31,7 @@ LanguageFileRead ReadLanguageFile(const std::string& path, LanguageUpload& uploa
 }
 
 LanguagePackPage::LanguagePackPage()
-    : WizardPage(IDD), m_app(static_cast<FirmwareUpdaterApp*>(AfxGetApp())),
-      m_detectionActions(*this), m_detection(m_detectionActions) {}
+    : WizardPage(IDD), m_detectionActions(*this), m_detection(m_detectionActions) {}
 
 LanguagePackPage::~LanguagePackPage() {
     // The worker uses the page's memory to its end; the poster's time-outs
@@ -59,7 +58,7 @@ void LanguagePackPage::DoDataExchange(CDataExchange* dx) {
 
 BOOL LanguagePackPage::OnInitDialog() {
     WizardPage::OnInitDialog();
-    SkinSettings& skin = m_app->m_skin;
+    SkinSettings& skin = TheSkin();
     skin.LoadBitmapEntry("UpgradeLang", "Background", &m_background);
     skin.LoadStaticEntry("UpgradeLang", "Label1", &m_label1);
     skin.LoadStaticEntry("UpgradeLang", "Label2", &m_label2);

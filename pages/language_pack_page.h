@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "app/wizard_page.h"
+#include "wizard/wizard_page.h"
 #include "controls/hover_button.h"
 #include "controls/skinned_bitmap.h"
 #include "controls/skinned_label.h"
@@ -14,8 +14,6 @@
 #include "pages/language_pack_detection.h"
 #include "pages/language_upload_worker.h"
 #include "res/resource.h"
-
-class FirmwareUpdaterApp;
 
 // The largest language file the page posts; packs are a few kilobytes.
 constexpr uint64_t kMaxLanguageFileBytes = 64ull * 1024 * 1024;
@@ -51,7 +49,6 @@ public:
     CHoverButtonEx m_exit;
     CHoverButtonEx m_upgrade;
     SkinnedBitmap m_background;
-    FirmwareUpdaterApp* m_app;
 
     WindowDetectionActions m_detectionActions;
     DetectionLogic m_detection;

@@ -1,8 +1,8 @@
 #include "pages/language_page.h"
 
-#include "app/firmware_updater_app.h"
-#include "app/wizard_messages.h"
-#include "pages/shared_values.h"
+#include "skin/skin_settings.h"
+#include "wizard/wizard_messages.h"
+#include "shared/shared_values.h"
 
 namespace {
 struct LanguageCode {
@@ -24,8 +24,7 @@ int LanguageCodeValue(const CString& text) {
     return 0;
 }
 
-LanguagePage::LanguagePage()
-    : WizardPage(IDD), m_app(static_cast<FirmwareUpdaterApp*>(AfxGetApp())) {}
+LanguagePage::LanguagePage() : WizardPage(IDD) {}
 
 void LanguagePage::DoDataExchange(CDataExchange* dx) {
     WizardPage::DoDataExchange(dx);
@@ -43,7 +42,7 @@ void LanguagePage::DoDataExchange(CDataExchange* dx) {
 
 BOOL LanguagePage::OnInitDialog() {
     WizardPage::OnInitDialog();
-    SkinSettings& skin = m_app->m_skin;
+    SkinSettings& skin = TheSkin();
     skin.LoadBitmapEntry("Language", "Background", &m_background);
     skin.LoadButtonEntry("Control", "LangExit", &m_exit);
     skin.LoadButtonEntry("Control", "Next1", &m_next);

@@ -1,13 +1,11 @@
 // LanguagePage: the wizard's first page. The user picks the language code
 // of the router's language pack; Next stores it as SelectedLanguage.
 #pragma once
-#include "app/wizard_page.h"
+#include "wizard/wizard_page.h"
 #include "controls/hover_button.h"
 #include "controls/skinned_bitmap.h"
 #include "controls/skinned_label.h"
 #include "res/resource.h"
-
-class FirmwareUpdaterApp;
 
 class LanguagePage : public WizardPage {
 public:
@@ -28,7 +26,6 @@ public:
     CComboBox m_languageList;
     CHoverButtonEx m_exit;
     CHoverButtonEx m_next;
-    FirmwareUpdaterApp* m_app;
 
 private:
     void OnExit();

@@ -2,7 +2,7 @@
 
 #include "pages/language_pack_answers.h"
 #include "pages/language_pack_detection.h"
-#include "pages/shared_values.h"
+#include "shared/shared_values.h"
 
 namespace {
 

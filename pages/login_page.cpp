@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/firmware_updater_app.h"
+#include "skin/skin_settings.h"
 #include "net/upload_form_body.h"
 #include "pages/ini_file.h"
-#include "pages/shared_values.h"
+#include "shared/shared_values.h"
 
 const char kPasswordTooLongText[] = "The password is too long: at most 127 characters.";
 const char kCredentialTooLongText[] =
@@ -22,7 +22,7 @@ constexpr int kStay = -1;
 constexpr int kNextInList = 0;
 } // namespace
 
-LoginPage::LoginPage() : WizardPage(IDD), m_app(static_cast<FirmwareUpdaterApp*>(AfxGetApp())) {}
+LoginPage::LoginPage() : WizardPage(IDD) {}
 
 void LoginPage::DoDataExchange(CDataExchange* dx) {
     WizardPage::DoDataExchange(dx);
@@ -37,7 +37,7 @@ void LoginPage::DoDataExchange(CDataExchange* dx) {
 
 BOOL LoginPage::OnInitDialog() {
     WizardPage::OnInitDialog();
-    SkinSettings& skin = m_app->m_skin;
+    SkinSettings& skin = TheSkin();
     skin.LoadBitmapEntry("Login", "Background", &m_background);
     for (int i = 0; i < kLabelCount; ++i) {
         char entry[16];

@@ -2,12 +2,10 @@
 // user name and password. Next stores them for the later pages and refuses
 // to move on while the address is incomplete or the credentials too long.
 #pragma once
-#include "app/wizard_page.h"
+#include "wizard/wizard_page.h"
 #include "controls/skinned_bitmap.h"
 #include "controls/skinned_label.h"
 #include "res/resource.h"
-
-class FirmwareUpdaterApp;
 
 class LoginPage : public WizardPage {
 public:
@@ -26,7 +24,6 @@ public:
     CEdit m_userEdit;
     CEdit m_passwordEdit;
     CString m_userName;
-    FirmwareUpdaterApp* m_app;
 
 private:
     // Shows why the credentials are refused; false when they are refused.

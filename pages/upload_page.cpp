@@ -2,15 +2,15 @@
 
 #include <cstring>
 
-#include "app/firmware_updater_app.h"
-#include "app/wizard_messages.h"
+#include "skin/skin_settings.h"
+#include "wizard/wizard_messages.h"
 #include "net/firmware_upload_worker.h"
 #include "net/upload_request.h"
 #include "pages/ini_file.h"
-#include "pages/shared_values.h"
+#include "shared/shared_values.h"
 #include "pages/upload_status.h"
 
-UploadPage::UploadPage() : WizardPage(IDD), m_app(static_cast<FirmwareUpdaterApp*>(AfxGetApp())) {}
+UploadPage::UploadPage() : WizardPage(IDD) {}
 
 void UploadPage::DoDataExchange(CDataExchange* dx) {
     WizardPage::DoDataExchange(dx);
@@ -22,7 +22,7 @@ void UploadPage::DoDataExchange(CDataExchange* dx) {
 
 BOOL UploadPage::OnInitDialog() {
     WizardPage::OnInitDialog();
-    SkinSettings& skin = m_app->m_skin;
+    SkinSettings& skin = TheSkin();
     skin.LoadBitmapEntry("Upload", "Background", &m_background);
     skin.LoadStaticEntry("Upload", "Label1", &m_label1);
     skin.LoadStaticEntry("Upload", "Label2", &m_label2);

@@ -5,13 +5,11 @@
 #pragma once
 #include <memory>
 
-#include "app/wizard_page.h"
+#include "wizard/wizard_page.h"
 #include "controls/skinned_bitmap.h"
 #include "controls/skinned_label.h"
 #include "pages/upload_progress.h"
 #include "res/resource.h"
-
-class FirmwareUpdaterApp;
 
 class UploadPage : public WizardPage {
 public:
@@ -33,7 +31,6 @@ public:
     SkinnedLabel m_label2;
     CProgressCtrl m_progress;
     SkinnedBitmap m_background;
-    FirmwareUpdaterApp* m_app;
     char m_filePath[kPathSize] = {};
     UploadProgress m_total; // bytes reported so far and the file's size
     // Never waited on: the worker ends by itself. Asked whether it still runs.

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "app/firmware_updater_app.h"
-#include "pages/shared_values.h"
+#include "skin/skin_settings.h"
+#include "shared/shared_values.h"
 
 namespace {
 // Label1 .. Label9 of section "Verify", in skin order.
@@ -12,7 +12,7 @@ constexpr int kLabelIds[VerifyPage::kLabelCount] = {
     IDC_VERIFY_LABEL6, IDC_VERIFY_LABEL7, IDC_VERIFY_ADDRESS, IDC_VERIFY_LABEL9};
 } // namespace
 
-VerifyPage::VerifyPage() : WizardPage(IDD), m_app(static_cast<FirmwareUpdaterApp*>(AfxGetApp())) {}
+VerifyPage::VerifyPage() : WizardPage(IDD) {}
 
 void VerifyPage::DoDataExchange(CDataExchange* dx) {
     WizardPage::DoDataExchange(dx);
@@ -23,7 +23,7 @@ void VerifyPage::DoDataExchange(CDataExchange* dx) {
 
 BOOL VerifyPage::OnInitDialog() {
     WizardPage::OnInitDialog();
-    SkinSettings& skin = m_app->m_skin;
+    SkinSettings& skin = TheSkin();
     skin.LoadBitmapEntry("Verify", "Background", &m_background);
     for (int i = 0; i < kLabelCount; ++i) {
         char entry[16];

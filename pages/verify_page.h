@@ -2,12 +2,10 @@
 // the user can check it before the upgrade starts. The main window's own
 // buttons move on from here.
 #pragma once
-#include "app/wizard_page.h"
+#include "wizard/wizard_page.h"
 #include "controls/skinned_bitmap.h"
 #include "controls/skinned_label.h"
 #include "res/resource.h"
-
-class FirmwareUpdaterApp;
 
 class VerifyPage : public WizardPage {
 public:
@@ -23,7 +21,6 @@ public:
     SkinnedBitmap m_background;
     // Label1 .. Label9; Label8 (control 1023) carries the address.
     SkinnedLabel m_labels[kLabelCount];
-    FirmwareUpdaterApp* m_app;
 
     SkinnedLabel& AddressLabel() { return m_labels[7]; }
 };

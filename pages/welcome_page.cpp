@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "app/firmware_updater_app.h"
-#include "app/wizard_messages.h"
+#include "skin/skin_settings.h"
+#include "wizard/wizard_messages.h"
 
 namespace {
 // Label1 .. Label11 of section "FWInfo", in skin order.
@@ -13,8 +13,7 @@ constexpr int kLabelIds[WelcomePage::kLabelCount] = {
     IDC_WELCOME_LABEL9, IDC_WELCOME_LABEL10, IDC_WELCOME_LABEL11};
 } // namespace
 
-WelcomePage::WelcomePage()
-    : WizardPage(IDD), m_app(static_cast<FirmwareUpdaterApp*>(AfxGetApp())) {}
+WelcomePage::WelcomePage() : WizardPage(IDD) {}
 
 void WelcomePage::DoDataExchange(CDataExchange* dx) {
     WizardPage::DoDataExchange(dx);
@@ -27,7 +26,7 @@ void WelcomePage::DoDataExchange(CDataExchange* dx) {
 
 BOOL WelcomePage::OnInitDialog() {
     WizardPage::OnInitDialog();
-    SkinSettings& skin = m_app->m_skin;
+    SkinSettings& skin = TheSkin();
     skin.LoadBitmapEntry("FWInfo", "Background", &m_background);
     skin.LoadButtonEntry("Control", "LangExit", &m_exit);
     skin.LoadButtonEntry("Control", "Start", &m_start);

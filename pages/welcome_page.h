@@ -1,13 +1,11 @@
 // WelcomePage: the wizard's second page, eleven skin texts about the
 // upgrade over a background picture; Start moves on, Exit closes.
 #pragma once
-#include "app/wizard_page.h"
+#include "wizard/wizard_page.h"
 #include "controls/hover_button.h"
 #include "controls/skinned_bitmap.h"
 #include "controls/skinned_label.h"
 #include "res/resource.h"
-
-class FirmwareUpdaterApp;
 
 class WelcomePage : public WizardPage {
 public:
@@ -23,7 +21,6 @@ public:
     SkinnedLabel m_labels[kLabelCount];
     CHoverButtonEx m_exit;
     CHoverButtonEx m_start;
-    FirmwareUpdaterApp* m_app;
 
 private:
     void OnExit();

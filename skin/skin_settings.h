@@ -46,3 +46,7 @@ public:
     int m_clickOffsetX = 2;
     int m_clickOffsetY = 2;
 };
+
+// The program's one skin reader. The application object points it at the
+// skin file at start-up; every window loads its entries from it.
+SkinSettings& TheSkin();

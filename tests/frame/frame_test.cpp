@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/wizard_host_dialog.h"
+#include "wizard/wizard_host_dialog.h"
 #include "res/resource.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include "app/firmware_updater_app.h"
 #include "app/page_registry.h"
 #include "app/wizard_main_dialog.h"
-#include "app/wizard_messages.h"
+#include "wizard/wizard_messages.h"
 
 #include <commctrl.h>
 

@@ -22,7 +22,7 @@
 #include "net/upload_form_body.h"
 #include "pages/language_pack_answers.h"
 #include "pages/language_upload_worker.h"
-#include "pages/shared_values.h"
+#include "shared/shared_values.h"
 #include "tests/net/import_hook.h"
 #include "tests/net/system_proxy.h"
 

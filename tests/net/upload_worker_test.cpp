@@ -16,7 +16,7 @@
 #include "net/firmware_upload_worker.h"
 #include "net/upload_form_body.h"
 #include "net/upload_request.h"
-#include "pages/shared_values.h"
+#include "shared/shared_values.h"
 #include "pages/upload_status.h"
 #include "tests/net/import_hook.h"
 #include "tests/net/system_proxy.h"

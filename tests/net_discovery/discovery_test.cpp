@@ -14,7 +14,7 @@
 
 #include "net/device_discovery.h"
 #include "pages/language_pack_detection.h"
-#include "pages/shared_values.h"
+#include "shared/shared_values.h"
 
 namespace dd = DeviceDiscovery;
 

@@ -8,7 +8,7 @@
 
 #include "pages/language_pack_answers.h"
 #include "pages/language_pack_page.h"
-#include "pages/shared_values.h"
+#include "shared/shared_values.h"
 #include "pages/upload_page.h"
 #include "tests/pages/page_test_support.h"
 

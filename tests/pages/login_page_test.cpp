@@ -6,7 +6,7 @@
 #include <string>
 
 #include "pages/login_page.h"
-#include "pages/shared_values.h"
+#include "shared/shared_values.h"
 #include "pages/verify_page.h"
 #include "tests/pages/page_test_support.h"
 

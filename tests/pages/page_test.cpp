@@ -5,11 +5,11 @@
 #include <cstring>
 
 #include "app/page_registry.h"
-#include "app/wizard_messages.h"
+#include "wizard/wizard_messages.h"
 #include "pages/finish_page.h"
 #include "pages/language_page.h"
 #include "pages/login_page.h"
-#include "pages/shared_values.h"
+#include "shared/shared_values.h"
 #include "pages/verify_page.h"
 #include "pages/welcome_page.h"
 #include "tests/pages/page_test_support.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <fstream>
 
-#include "app/wizard_messages.h"
+#include "wizard/wizard_messages.h"
 #include "res/resource.h"
 
 RecordingHost::RecordingHost() : WizardHostDialog(IDD_MAIN) {}

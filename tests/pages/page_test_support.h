@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/wizard_host_dialog.h"
+#include "wizard/wizard_host_dialog.h"
 
 // The main window's template with the plain host behind it; it keeps every
 // WM_WIZARD_NAVIGATE value it receives.

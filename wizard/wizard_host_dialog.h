@@ -3,7 +3,7 @@
 // pages before the wizard is cancelled, and lets the user drag the window
 // by its free surface.
 #pragma once
-#include "app/wizard_page.h"
+#include "wizard/wizard_page.h"
 
 class WizardHostDialog : public CDialog {
 public:

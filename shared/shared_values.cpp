@@ -1,4 +1,4 @@
-#include "pages/shared_values.h"
+#include "shared/shared_values.h"
 
 int SelectedLanguage = 1;
 char DeviceAddress[kDeviceAddressSize] = {};

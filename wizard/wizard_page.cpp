@@ -1,7 +1,7 @@
-#include "app/wizard_page.h"
+#include "wizard/wizard_page.h"
 
-#include "app/wizard_host_dialog.h"
-#include "app/wizard_messages.h"
+#include "wizard/wizard_host_dialog.h"
+#include "wizard/wizard_messages.h"
 
 WizardPage::WizardPage(UINT templateId, CWnd* parent)
     : CDialog(templateId, parent), m_pageId(static_cast<int>(templateId)) {}

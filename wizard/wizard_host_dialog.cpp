@@ -1,4 +1,4 @@
-#include "app/wizard_host_dialog.h"
+#include "wizard/wizard_host_dialog.h"
 
 #include "res/resource.h"
 

@@ -1,0 +1,69 @@
+#!/usr/bin/env python3
+"""Checks that the program's layers run one way.
+
+Every folder of the program is a layer; a file may include from its own
+folder and from the layers below it, never from a layer above it nor from a
+folder beside it. From the bottom:
+
+    res        resource ids (includes nothing of ours)
+    framework  the Windows class framework
+    controls   skinned controls        | shared  process-wide values
+    skin       skin reader and loaders | net     sockets, HTTP, wire formats
+    wizard     page base, page host, private messages
+    pages      the pages and the action popup
+    app        application object, page registry, main window
+
+Prints every include that breaks the order and exits 1; exits 0 when there
+is none.
+"""
+import argparse
+import pathlib
+import re
+import sys
+
+LAYERS = {
+    "res": 0,
+    "framework": 1,
+    "controls": 2,
+    "shared": 2,
+    "skin": 3,
+    "net": 3,
+    "wizard": 4,
+    "pages": 5,
+    "app": 6,
+}
+INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
+
+
+def violations(root):
+    for folder, rank in sorted(LAYERS.items()):
+        for path in sorted((root / folder).glob("*")):
+            if path.suffix not in (".h", ".cpp", ".rc", ".in"):
+                continue
+            for number, line in enumerate(path.read_text(errors="replace").splitlines(), 1):
+                match = INCLUDE.match(line)
+                if not match or "/" not in match.group(1):
+                    continue
+                target = match.group(1).split("/", 1)[0]
+                where = f"{path.relative_to(root)}:{number}"
+                if target not in LAYERS:
+                    yield f"{where}: includes {match.group(1)} from no known layer"
+                elif target != folder and LAYERS[target] >= rank:
+                    side = "beside" if LAYERS[target] == rank else "above"
+                    yield f"{where}: {folder} includes {match.group(1)}, a layer {side} it"
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--root", default=pathlib.Path(__file__).resolve().parent.parent,
+                        type=pathlib.Path, help="the source tree")
+    args = parser.parse_args()
+    found = list(violations(args.root))
+    for line in found:
+        print(line)
+    print(f"{len(found)} include(s) against the layer order")
+    return 1 if found else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
