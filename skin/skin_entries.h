@@ -19,6 +19,15 @@ struct BitmapEntry {
     int height = -1;
 };
 
+// The font of a label or a button.
+struct FontEntry {
+    CString name;
+    int pointSize = -1; // -1 when the entry gives width and height
+    int width = -1;
+    int height = -1;
+    int weight = 400;
+};
+
 struct StaticEntry {
     int x = -1;
     int y = -1;
@@ -26,11 +35,7 @@ struct StaticEntry {
     int height = -1;
     COLORREF textColor = 0;
     CString text;
-    CString fontName;
-    int fontPointSize = -1; // -1 when the entry gives width and height
-    int fontWidth = -1;
-    int fontHeight = -1;
-    int fontWeight = 400;
+    FontEntry font;
     BOOL transparent = FALSE;
     COLORREF bkColor = 0;
 };
@@ -40,11 +45,7 @@ struct ButtonEntry {
     int x = -1;
     int y = -1;
     CString text;
-    CString fontName;
-    int fontPointSize = -1;
-    int fontWidth = -1;
-    int fontHeight = -1;
-    int fontWeight = 400;
+    FontEntry font;
     COLORREF activeColor = 0;
     COLORREF noActiveColor = 0;
     int clickOffsetX = 2;

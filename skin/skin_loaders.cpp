@@ -87,10 +87,18 @@ public:
         return Read(name, value) ? static_cast<int>(AtolLike(value.str())) : common;
     }
 
-    FontSizeValue ReadFontSize() const {
+    // FontName, FontSize and FontWeight, each the Common value when not given.
+    FontEntry ReadFont() const {
+        FontEntry font;
+        font.name = ReadText("FontName", m_skin.m_fontName);
         CString value;
         const BOOL given = Read("FontSize", value);
-        return ParseFontSize(value.str(), given != FALSE, m_skin.m_fontSize);
+        const FontSizeValue size = ParseFontSize(value.str(), given != FALSE, m_skin.m_fontSize);
+        font.pointSize = size.points;
+        font.width = size.width;
+        font.height = size.height;
+        font.weight = ReadNumber("FontWeight", m_skin.m_fontWeight);
+        return font;
     }
 
 private:
@@ -107,11 +115,17 @@ void MoveAndResize(CWnd* control, int x, int y, int width, int height) {
         control->SetWindowPos(nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
 }
 
-template <class Control> void ApplyFontSize(Control* control, int points, int width, int height) {
-    if (points != -1)
-        control->SetFontPointSize(points);
+// Labels and buttons take their font alike: plain (neither underlined nor
+// italic), sized by points or by width and height, then named.
+template <class Control> void ApplyFont(Control* control, const FontEntry& font) {
+    control->SetFontWeight(font.weight);
+    control->SetFontUnderline(0);
+    control->SetFontItalic(0);
+    if (font.pointSize != -1)
+        control->SetFontPointSize(font.pointSize);
     else
-        control->SetFontExtent(width, height);
+        control->SetFontExtent(font.width, font.height);
+    control->SetFontName(font.name, 0);
 }
 
 BOOL Report(const CString& message) {
@@ -150,12 +164,7 @@ BOOL GatherStaticEntry(const SkinSettings& skin, const CString& section, const C
     gathered.textColor = reader.ReadColour("TextColor", skin.m_textColor);
     // Exactly as read: a label keeps backslash sequences as they are.
     gathered.text = reader.ReadText("TextString", CString());
-    gathered.fontName = reader.ReadText("FontName", skin.m_fontName);
-    const FontSizeValue size = reader.ReadFontSize();
-    gathered.fontPointSize = size.points;
-    gathered.fontWidth = size.width;
-    gathered.fontHeight = size.height;
-    gathered.fontWeight = reader.ReadNumber("FontWeight", skin.m_fontWeight);
+    gathered.font = reader.ReadFont();
     CString flag;
     gathered.transparent = reader.Read("Transparent", flag) ? (ParseFlag(flag.str()) ? TRUE : FALSE)
                                                             : skin.m_transparent;
@@ -174,12 +183,7 @@ BOOL GatherButtonEntry(const SkinSettings& skin, const CString& section, const C
     CString text;
     if (reader.Read("TextString", text))
         gathered.text = CString(ReplaceButtonEscapes(text.str()));
-    gathered.fontName = reader.ReadText("FontName", skin.m_fontName);
-    const FontSizeValue size = reader.ReadFontSize();
-    gathered.fontPointSize = size.points;
-    gathered.fontWidth = size.width;
-    gathered.fontHeight = size.height;
-    gathered.fontWeight = reader.ReadNumber("FontWeight", skin.m_fontWeight);
+    gathered.font = reader.ReadFont();
     gathered.activeColor = reader.ReadColour("ActiveColor", skin.m_activeColor);
     gathered.noActiveColor = reader.ReadColour("NoActiveColor", skin.m_noActiveColor);
     CString offset;
@@ -215,11 +219,7 @@ BOOL SkinSettings::LoadStaticEntry(const CString& section, const CString& entry,
     CString problem;
     if (!GatherStaticEntry(*this, section, entry, &gathered, &problem))
         return Report(problem);
-    control->SetFontWeight(gathered.fontWeight);
-    control->SetFontUnderline(0);
-    control->SetFontItalic(0);
-    ApplyFontSize(control, gathered.fontPointSize, gathered.fontWidth, gathered.fontHeight);
-    control->SetFontName(gathered.fontName, 0);
+    ApplyFont(control, gathered.font);
     control->SetTransparent(gathered.transparent);
     control->SetText(gathered.text);
     control->SetTextColor(gathered.textColor);
@@ -239,11 +239,7 @@ BOOL SkinSettings::LoadButtonEntry(const CString& section, const CString& entry,
             Formatted("Load bitmap file failure,file name=%s", gathered.filePath.GetString()));
     control->SetTextColors(gathered.activeColor, gathered.noActiveColor);
     control->SetClickOffset(gathered.clickOffsetX, gathered.clickOffsetY);
-    control->SetFontWeight(gathered.fontWeight);
-    control->SetFontUnderline(0);
-    control->SetFontItalic(0);
-    ApplyFontSize(control, gathered.fontPointSize, gathered.fontWidth, gathered.fontHeight);
-    control->SetFontName(gathered.fontName, 0);
+    ApplyFont(control, gathered.font);
     // Activated even when the text is empty.
     control->SetToolTipText(&gathered.toolTip, TRUE);
     control->SetWindowText(gathered.text);

@@ -150,10 +150,10 @@ TEST_F(LoaderFixture, StaticEntriesTakeTheCommonDefaults) {
     EXPECT_EQ(entry.width, -1);
     EXPECT_EQ(entry.textColor, RGB(1, 2, 3));
     EXPECT_EQ(entry.text, "");
-    EXPECT_EQ(entry.fontName, "Common Face");
-    EXPECT_EQ(entry.fontPointSize, 9);
-    EXPECT_EQ(entry.fontWidth, -1);
-    EXPECT_EQ(entry.fontWeight, 500);
+    EXPECT_EQ(entry.font.name, "Common Face");
+    EXPECT_EQ(entry.font.pointSize, 9);
+    EXPECT_EQ(entry.font.width, -1);
+    EXPECT_EQ(entry.font.weight, 500);
     EXPECT_EQ(entry.transparent, FALSE);
     EXPECT_EQ(entry.bkColor, RGB(4, 5, 6));
 }
@@ -167,8 +167,8 @@ TEST_F(LoaderFixture, EntryValuesOverrideTheCommonDefaults) {
     ASSERT_TRUE(GatherStaticEntry(skin, "Page", "Label1", &entry, &problem));
     EXPECT_EQ(entry.textColor, RGB(44, 0, 0));
     EXPECT_EQ(entry.text, "a\\nb") << "a label keeps backslash sequences";
-    EXPECT_EQ(entry.fontName, "Liberation Serif");
-    EXPECT_EQ(entry.fontWeight, 700);
+    EXPECT_EQ(entry.font.name, "Liberation Serif");
+    EXPECT_EQ(entry.font.weight, 700);
     EXPECT_EQ(entry.transparent, FALSE);
     EXPECT_EQ(entry.bkColor, RGB(0, 0, 255));
     EXPECT_EQ(entry.x, 3);
@@ -194,12 +194,12 @@ TEST_F(LoaderFixture, FontSizeComesInThreeForms) {
         ASSERT_TRUE(GatherStaticEntry(skin, "Page", "Label1", &label, &problem));
         ASSERT_TRUE(GatherButtonEntry(skin, "Page", "Button1", &button, &problem));
         const char* name = c.value ? c.value : "(not given)";
-        EXPECT_EQ(label.fontPointSize, c.points) << name;
-        EXPECT_EQ(label.fontWidth, c.width) << name;
-        EXPECT_EQ(label.fontHeight, c.height) << name;
-        EXPECT_EQ(button.fontPointSize, c.points) << name;
-        EXPECT_EQ(button.fontWidth, c.width) << name;
-        EXPECT_EQ(button.fontHeight, c.height) << name;
+        EXPECT_EQ(label.font.pointSize, c.points) << name;
+        EXPECT_EQ(label.font.width, c.width) << name;
+        EXPECT_EQ(label.font.height, c.height) << name;
+        EXPECT_EQ(button.font.pointSize, c.points) << name;
+        EXPECT_EQ(button.font.width, c.width) << name;
+        EXPECT_EQ(button.font.height, c.height) << name;
     }
 }
 
