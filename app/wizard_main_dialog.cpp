@@ -27,7 +27,16 @@ bool IsVisibleTabStop(HWND focus) {
 
 WizardMainDialog::WizardMainDialog(CWnd* parent)
     : WizardHostDialog(IDD, parent),
-      m_hIcon(::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDI_APP))) {}
+      m_hIcon(::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDI_APP))) {
+    m_controls = {{IDC_BACKGROUND, m_background, "DialogMain", "Background"},
+                  {IDC_MAIN_EXIT, m_exit, "Control", "Exit"},
+                  {IDC_MAIN_BACK, m_back, "Control", "Back"},
+                  {IDC_MAIN_NEXT, m_next, "Control", "Next"},
+                  {IDC_MAIN_LABEL1, m_label1, "DialogMain", "Label1"},
+                  {IDC_MAIN_LABEL2, m_label2, "DialogMain", "Label2"},
+                  {IDC_MAIN_LABEL3, m_label3, "DialogMain", "Label3"},
+                  {IDC_MAIN_LABEL4, m_label4, "DialogMain", "Label4"}};
+}
 
 WizardMainDialog::~WizardMainDialog() {
     // The region was handed to the window system with SetWindowRgn, which
@@ -36,15 +45,7 @@ WizardMainDialog::~WizardMainDialog() {
 }
 
 void WizardMainDialog::DoDataExchange(CDataExchange* dx) {
-    WizardHostDialog::DoDataExchange(dx);
-    DDX_Control(dx, IDC_MAIN_LABEL4, m_label4);
-    DDX_Control(dx, IDC_MAIN_LABEL3, m_label3);
-    DDX_Control(dx, IDC_MAIN_LABEL2, m_label2);
-    DDX_Control(dx, IDC_MAIN_LABEL1, m_label1);
-    DDX_Control(dx, IDC_BACKGROUND, m_background);
-    DDX_Control(dx, IDC_MAIN_NEXT, m_next);
-    DDX_Control(dx, IDC_MAIN_EXIT, m_exit);
-    DDX_Control(dx, IDC_MAIN_BACK, m_back);
+    BindControls(dx, m_controls);
 }
 
 BOOL WizardMainDialog::OnInitDialog() {
@@ -55,15 +56,7 @@ BOOL WizardMainDialog::OnInitDialog() {
     SetIcon(m_hIcon, false);
     SetWindowText("Firmware Upgrade Utility");
 
-    SkinSettings& skin = TheSkin();
-    skin.LoadBitmapEntry("DialogMain", "Background", &m_background);
-    skin.LoadButtonEntry("Control", "Exit", &m_exit);
-    skin.LoadButtonEntry("Control", "Back", &m_back);
-    skin.LoadButtonEntry("Control", "Next", &m_next);
-    skin.LoadStaticEntry("DialogMain", "Label1", &m_label1);
-    skin.LoadStaticEntry("DialogMain", "Label2", &m_label2);
-    skin.LoadStaticEntry("DialogMain", "Label3", &m_label3);
-    skin.LoadStaticEntry("DialogMain", "Label4", &m_label4);
+    LoadControlSkins(TheSkin(), m_controls);
     ShowFrameButtons(SW_HIDE);
     KeepFocusInView();
     return TRUE;

@@ -7,6 +7,7 @@
 #include "controls/skinned_bitmap.h"
 #include "controls/skinned_label.h"
 #include "res/resource.h"
+#include "skin/control_table.h"
 
 class WizardMainDialog : public WizardHostDialog {
 public:
@@ -32,6 +33,7 @@ public:
     CHoverButtonEx m_back;
     HICON m_hIcon;
     CRgn m_windowRegion;
+    ControlTable m_controls;
 
 private:
     LRESULT OnWizardNavigate(WPARAM how);

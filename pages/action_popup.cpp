@@ -7,6 +7,8 @@ UINT ActionPopup::s_tickPeriodMs = ActionPopup::kDefaultTickPeriodMs;
 namespace {
 constexpr int kFrameIds[ActionPopup::kFrameCount] = {IDC_ACTION_FRAME1, IDC_ACTION_FRAME2,
                                                      IDC_ACTION_FRAME3, IDC_ACTION_FRAME4};
+constexpr const char* kFrameEntries[ActionPopup::kFrameCount] = {"Background1", "Background2",
+                                                                 "Background3", "Background4"};
 // Ticks that see ActionDone before the popup ends, when it lingers.
 constexpr int kSetupLingerTicks = 16;
 constexpr int kUpgradeLingerTicks = 6;
@@ -31,26 +33,19 @@ const char* ActionCaptionEntry(int mode) {
 ActionPopup::ActionPopup() : WizardPage(IDD) {
     ActionDone = 0;
     ActionCloseNow = 0;
-}
-
-void ActionPopup::DoDataExchange(CDataExchange* dx) {
-    WizardPage::DoDataExchange(dx);
     for (int i = 0; i < kFrameCount; ++i)
-        DDX_Control(dx, kFrameIds[i], m_frames[i]);
-    DDX_Control(dx, IDC_ACTION_CAPTION, m_caption);
+        m_controls.emplace_back(kFrameIds[i], m_frames[i], "Action", kFrameEntries[i]);
+    // The caption's entry depends on the mode, set after construction.
+    m_controls.emplace_back(IDC_ACTION_CAPTION, m_caption);
 }
 
 BOOL ActionPopup::OnInitDialog() {
     // The plain dialog's initialisation: the popup has its own brush, not
     // the pages' white one.
     CDialog::OnInitDialog();
-    SkinSettings& skin = TheSkin();
-    skin.LoadBitmapEntry("Action", "Background1", &m_frames[0]);
-    skin.LoadBitmapEntry("Action", "Background2", &m_frames[1]);
-    skin.LoadBitmapEntry("Action", "Background3", &m_frames[2]);
-    skin.LoadBitmapEntry("Action", "Background4", &m_frames[3]);
+    LoadControlSkins(TheSkin(), m_controls);
     if (const char* entry = ActionCaptionEntry(m_mode))
-        skin.LoadStaticEntry("Action", entry, &m_caption);
+        TheSkin().LoadStaticEntry("Action", entry, &m_caption);
     ShowFrame(0);
     m_backgroundBrush.DeleteObject();
     m_backgroundBrush.CreateSolidBrush(RGB(103, 125, 210));

@@ -29,7 +29,6 @@ public:
     ActionPopup();
 
     BOOL OnInitDialog() override;
-    void DoDataExchange(CDataExchange* dx) override;
     HBRUSH OnCtlColor(CDC* dc, CWnd* control, UINT nCtlColor) override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 

@@ -3,7 +3,6 @@
 #include <cstring>
 #include <new>
 
-#include "skin/skin_settings.h"
 #include "wizard/wizard_messages.h"
 #include "pages/action_popup.h"
 #include "pages/language_pack_answers.h"
@@ -31,7 +30,14 @@ LanguageFileRead ReadLanguageFile(const std::string& path, LanguageUpload& uploa
 }
 
 LanguagePackPage::LanguagePackPage()
-    : WizardPage(IDD), m_detectionActions(*this), m_detection(m_detectionActions) {}
+    : WizardPage(IDD), m_detectionActions(*this), m_detection(m_detectionActions) {
+    m_controls = {{IDC_BACKGROUND, m_background, "UpgradeLang", "Background"},
+                  {IDC_PACK_LABEL1, m_label1, "UpgradeLang", "Label1"},
+                  {IDC_PACK_LABEL2, m_label2, "UpgradeLang", "Label2"},
+                  {IDC_PACK_UPGRADE, m_upgrade, "UpgradeLang", "Upgrade"},
+                  {IDC_PACK_EXIT, m_exit, "UpgradeLang", "Exit"},
+                  {IDC_PACK_DETECT, m_detect, "UpgradeLang", "Detect"}};
+}
 
 LanguagePackPage::~LanguagePackPage() {
     // The worker uses the page's memory to its end; the poster's time-outs
@@ -46,25 +52,8 @@ void LanguagePackPage::WaitForWorker() {
     m_worker.reset();
 }
 
-void LanguagePackPage::DoDataExchange(CDataExchange* dx) {
-    WizardPage::DoDataExchange(dx);
-    DDX_Control(dx, IDC_PACK_DETECT, m_detect);
-    DDX_Control(dx, IDC_PACK_LABEL2, m_label2);
-    DDX_Control(dx, IDC_PACK_LABEL1, m_label1);
-    DDX_Control(dx, IDC_PACK_EXIT, m_exit);
-    DDX_Control(dx, IDC_PACK_UPGRADE, m_upgrade);
-    DDX_Control(dx, IDC_BACKGROUND, m_background);
-}
-
 BOOL LanguagePackPage::OnInitDialog() {
     WizardPage::OnInitDialog();
-    SkinSettings& skin = TheSkin();
-    skin.LoadBitmapEntry("UpgradeLang", "Background", &m_background);
-    skin.LoadStaticEntry("UpgradeLang", "Label1", &m_label1);
-    skin.LoadStaticEntry("UpgradeLang", "Label2", &m_label2);
-    skin.LoadButtonEntry("UpgradeLang", "Upgrade", &m_upgrade);
-    skin.LoadButtonEntry("UpgradeLang", "Exit", &m_exit);
-    skin.LoadButtonEntry("UpgradeLang", "Detect", &m_detect);
     SetTabOrder({IDC_PACK_UPGRADE, IDC_PACK_DETECT, IDC_PACK_EXIT});
     m_detect.ShowWindow(SW_SHOW);
     m_exit.ShowWindow(SW_HIDE);

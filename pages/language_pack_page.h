@@ -39,7 +39,6 @@ public:
     ~LanguagePackPage() override;
 
     BOOL OnInitDialog() override;
-    void DoDataExchange(CDataExchange* dx) override;
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 

@@ -1,6 +1,5 @@
 #include "pages/language_page.h"
 
-#include "skin/skin_settings.h"
 #include "wizard/wizard_messages.h"
 #include "shared/shared_values.h"
 
@@ -14,6 +13,10 @@ constexpr LanguageCode kLanguageCodes[] = {{"EN", 1}, {"DE", 3}, {"FR", 2}};
 // The list shows the codes in this order, "EN" selected.
 constexpr const char* kListOrder[] = {"DE", "EN", "FR"};
 constexpr int kInitialSelection = 1;
+// Label1 .. Label6 of section "Language", in skin order.
+constexpr int kLabelIds[LanguagePage::kLabelCount] = {IDC_LANGUAGE_LABEL1, IDC_LANGUAGE_LABEL2,
+                                                      IDC_LANGUAGE_LABEL3, IDC_LANGUAGE_LABEL4,
+                                                      IDC_LANGUAGE_LABEL5, IDC_LANGUAGE_LABEL6};
 } // namespace
 
 int LanguageCodeValue(const CString& text) {
@@ -24,34 +27,16 @@ int LanguageCodeValue(const CString& text) {
     return 0;
 }
 
-LanguagePage::LanguagePage() : WizardPage(IDD) {}
-
-void LanguagePage::DoDataExchange(CDataExchange* dx) {
-    WizardPage::DoDataExchange(dx);
-    DDX_Control(dx, IDC_BACKGROUND, m_background);
-    DDX_Control(dx, IDC_LANGUAGE_LABEL1, m_label1);
-    DDX_Control(dx, IDC_LANGUAGE_LABEL2, m_label2);
-    DDX_Control(dx, IDC_LANGUAGE_LABEL3, m_label3);
-    DDX_Control(dx, IDC_LANGUAGE_LABEL4, m_label4);
-    DDX_Control(dx, IDC_LANGUAGE_LABEL5, m_label5);
-    DDX_Control(dx, IDC_LANGUAGE_LABEL6, m_label6);
-    DDX_Control(dx, IDC_LANGUAGE_LIST, m_languageList);
-    DDX_Control(dx, IDC_LANGUAGE_EXIT, m_exit);
-    DDX_Control(dx, IDC_LANGUAGE_NEXT, m_next);
+LanguagePage::LanguagePage() : WizardPage(IDD) {
+    m_controls = {{IDC_BACKGROUND, m_background, "Language", "Background"},
+                  {IDC_LANGUAGE_EXIT, m_exit, "Control", "LangExit"},
+                  {IDC_LANGUAGE_NEXT, m_next, "Control", "Next1"},
+                  {IDC_LANGUAGE_LIST, m_languageList}};
+    AddLabelRows(m_controls, "Language", kLabelIds, m_labels, kLabelCount);
 }
 
 BOOL LanguagePage::OnInitDialog() {
     WizardPage::OnInitDialog();
-    SkinSettings& skin = TheSkin();
-    skin.LoadBitmapEntry("Language", "Background", &m_background);
-    skin.LoadButtonEntry("Control", "LangExit", &m_exit);
-    skin.LoadButtonEntry("Control", "Next1", &m_next);
-    skin.LoadStaticEntry("Language", "Label1", &m_label1);
-    skin.LoadStaticEntry("Language", "Label2", &m_label2);
-    skin.LoadStaticEntry("Language", "Label3", &m_label3);
-    skin.LoadStaticEntry("Language", "Label4", &m_label4);
-    skin.LoadStaticEntry("Language", "Label5", &m_label5);
-    skin.LoadStaticEntry("Language", "Label6", &m_label6);
     for (const char* code : kListOrder)
         m_languageList.AddString(code);
     m_languageList.SetCurSel(kInitialSelection);

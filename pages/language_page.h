@@ -10,19 +10,14 @@
 class LanguagePage : public WizardPage {
 public:
     enum { IDD = IDD_LANGUAGE };
+    static constexpr int kLabelCount = 6;
     LanguagePage();
 
     BOOL OnInitDialog() override;
-    void DoDataExchange(CDataExchange* dx) override;
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
 
     SkinnedBitmap m_background;
-    SkinnedLabel m_label1;
-    SkinnedLabel m_label2;
-    SkinnedLabel m_label3;
-    SkinnedLabel m_label4;
-    SkinnedLabel m_label5;
-    SkinnedLabel m_label6;
+    SkinnedLabel m_labels[kLabelCount];
     CComboBox m_languageList;
     CHoverButtonEx m_exit;
     CHoverButtonEx m_next;

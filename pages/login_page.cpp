@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "skin/skin_settings.h"
 #include "net/upload_form_body.h"
 #include "pages/ini_file.h"
 #include "shared/shared_values.h"
@@ -22,29 +21,17 @@ constexpr int kStay = -1;
 constexpr int kNextInList = 0;
 } // namespace
 
-LoginPage::LoginPage() : WizardPage(IDD) {}
+LoginPage::LoginPage() : WizardPage(IDD) {
+    m_controls = {{IDC_BACKGROUND, m_background, "Login", "Background"}};
+    AddLabelRows(m_controls, "Login", kLabelIds, m_labels, kLabelCount);
+    m_controls.insert(m_controls.end(), {{IDC_LOGIN_ADDRESS, m_address},
+                                         {IDC_LOGIN_USER, m_userEdit},
+                                         {IDC_LOGIN_PASSWORD, m_passwordEdit}});
+}
 
 void LoginPage::DoDataExchange(CDataExchange* dx) {
     WizardPage::DoDataExchange(dx);
-    DDX_Control(dx, IDC_BACKGROUND, m_background);
-    for (int i = 0; i < kLabelCount; ++i)
-        DDX_Control(dx, kLabelIds[i], m_labels[i]);
-    DDX_Control(dx, IDC_LOGIN_ADDRESS, m_address);
-    DDX_Control(dx, IDC_LOGIN_USER, m_userEdit);
-    DDX_Control(dx, IDC_LOGIN_PASSWORD, m_passwordEdit);
     DDX_Text(dx, IDC_LOGIN_USER, m_userName);
-}
-
-BOOL LoginPage::OnInitDialog() {
-    WizardPage::OnInitDialog();
-    SkinSettings& skin = TheSkin();
-    skin.LoadBitmapEntry("Login", "Background", &m_background);
-    for (int i = 0; i < kLabelCount; ++i) {
-        char entry[16];
-        std::snprintf(entry, sizeof entry, "Label%d", i + 1);
-        skin.LoadStaticEntry("Login", entry, &m_labels[i]);
-    }
-    return TRUE;
 }
 
 bool LoginPage::CredentialsFit(const CString& user, const CString& password) const {

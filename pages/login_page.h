@@ -13,7 +13,6 @@ public:
     static constexpr int kLabelCount = 5;
     LoginPage();
 
-    BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* dx) override;
     // Stores the entries; -1 (stay) when they cannot be used, else 0.
     int GetNextPageId() override;

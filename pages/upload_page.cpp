@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "skin/skin_settings.h"
 #include "wizard/wizard_messages.h"
 #include "net/firmware_upload_worker.h"
 #include "net/upload_request.h"
@@ -10,22 +9,15 @@
 #include "shared/shared_values.h"
 #include "pages/upload_status.h"
 
-UploadPage::UploadPage() : WizardPage(IDD) {}
-
-void UploadPage::DoDataExchange(CDataExchange* dx) {
-    WizardPage::DoDataExchange(dx);
-    DDX_Control(dx, IDC_UPLOAD_LABEL1, m_label1);
-    DDX_Control(dx, IDC_UPLOAD_LABEL2, m_label2);
-    DDX_Control(dx, IDC_UPLOAD_PROGRESS, m_progress);
-    DDX_Control(dx, IDC_BACKGROUND, m_background);
+UploadPage::UploadPage() : WizardPage(IDD) {
+    m_controls = {{IDC_BACKGROUND, m_background, "Upload", "Background"},
+                  {IDC_UPLOAD_LABEL1, m_label1, "Upload", "Label1"},
+                  {IDC_UPLOAD_LABEL2, m_label2, "Upload", "Label2"},
+                  {IDC_UPLOAD_PROGRESS, m_progress}};
 }
 
 BOOL UploadPage::OnInitDialog() {
     WizardPage::OnInitDialog();
-    SkinSettings& skin = TheSkin();
-    skin.LoadBitmapEntry("Upload", "Background", &m_background);
-    skin.LoadStaticEntry("Upload", "Label1", &m_label1);
-    skin.LoadStaticEntry("Upload", "Label2", &m_label2);
     m_progress.SetRange(0, 100);
     m_progress.SetPos(0);
     SetTimer(kStartTimerId, kStartTimerMs);

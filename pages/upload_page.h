@@ -21,7 +21,6 @@ public:
     UploadPage();
 
     BOOL OnInitDialog() override;
-    void DoDataExchange(CDataExchange* dx) override;
     // Refused while the worker runs: closing then would leave the router
     // with part of an image.
     BOOL OnQueryCancel() override;

@@ -1,8 +1,5 @@
 #include "pages/verify_page.h"
 
-#include <cstdio>
-
-#include "skin/skin_settings.h"
 #include "shared/shared_values.h"
 
 namespace {
@@ -12,25 +9,9 @@ constexpr int kLabelIds[VerifyPage::kLabelCount] = {
     IDC_VERIFY_LABEL6, IDC_VERIFY_LABEL7, IDC_VERIFY_ADDRESS, IDC_VERIFY_LABEL9};
 } // namespace
 
-VerifyPage::VerifyPage() : WizardPage(IDD) {}
-
-void VerifyPage::DoDataExchange(CDataExchange* dx) {
-    WizardPage::DoDataExchange(dx);
-    DDX_Control(dx, IDC_BACKGROUND, m_background);
-    for (int i = 0; i < kLabelCount; ++i)
-        DDX_Control(dx, kLabelIds[i], m_labels[i]);
-}
-
-BOOL VerifyPage::OnInitDialog() {
-    WizardPage::OnInitDialog();
-    SkinSettings& skin = TheSkin();
-    skin.LoadBitmapEntry("Verify", "Background", &m_background);
-    for (int i = 0; i < kLabelCount; ++i) {
-        char entry[16];
-        std::snprintf(entry, sizeof entry, "Label%d", i + 1);
-        skin.LoadStaticEntry("Verify", entry, &m_labels[i]);
-    }
-    return TRUE;
+VerifyPage::VerifyPage() : WizardPage(IDD) {
+    m_controls = {{IDC_BACKGROUND, m_background, "Verify", "Background"}};
+    AddLabelRows(m_controls, "Verify", kLabelIds, m_labels, kLabelCount);
 }
 
 void VerifyPage::OnSetActive() {

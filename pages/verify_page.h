@@ -13,8 +13,6 @@ public:
     static constexpr int kLabelCount = 9;
     VerifyPage();
 
-    BOOL OnInitDialog() override;
-    void DoDataExchange(CDataExchange* dx) override;
     // Every time the page is shown: the address label shows DeviceAddress.
     void OnSetActive() override;
 

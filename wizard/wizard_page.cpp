@@ -1,5 +1,6 @@
 #include "wizard/wizard_page.h"
 
+#include "skin/skin_settings.h"
 #include "wizard/wizard_host_dialog.h"
 #include "wizard/wizard_messages.h"
 
@@ -12,7 +13,12 @@ BOOL WizardPage::OnInitDialog() {
     ModifyStyleEx(0, WS_EX_CONTROLPARENT);
     m_brush.DeleteObject();
     m_brush.CreateSolidBrush(RGB(255, 255, 255));
+    LoadControlSkins(TheSkin(), m_controls);
     return TRUE;
+}
+
+void WizardPage::DoDataExchange(CDataExchange* dx) {
+    BindControls(dx, m_controls);
 }
 
 BOOL WizardPage::PreTranslateMessage(MSG* message) {
@@ -51,7 +57,7 @@ HBRUSH WizardPage::OnCtlColor(CDC* dc, CWnd* /*control*/, UINT nCtlColor) {
     return m_brush;
 }
 
-void WizardPage::SetTabOrder(std::initializer_list<int> ids) {
+void WizardPage::SetTabOrder(const std::vector<int>& ids) {
     HWND after = HWND_TOP;
     for (int id : ids) {
         HWND control = ::GetDlgItem(m_hWnd, id);

@@ -2,8 +2,9 @@
 // talks to a page only through the seven operations below.
 #pragma once
 #include "framework/afx.h"
+#include "skin/control_table.h"
 
-#include <initializer_list>
+#include <vector>
 
 class WizardHostDialog;
 
@@ -25,8 +26,11 @@ public:
     virtual int GetBackPageId() { return 0; }
     virtual int GetNextPageId() { return 0; }
 
-    // Also makes the page part of its host's tab order.
+    // Also makes the page part of its host's tab order and loads the skin
+    // of every control in m_controls.
     BOOL OnInitDialog() override;
+    // Binds every control in m_controls.
+    void DoDataExchange(CDataExchange* dx) override;
     // Tab and Shift+Tab go to the host, so that they walk on from the
     // page's last control to the main window's buttons and round again.
     BOOL PreTranslateMessage(MSG* message) override;
@@ -44,9 +48,10 @@ public:
     // Puts these controls first in the tab order, which is the z-order, in
     // the order given. The skin loaders lift each button to the top as they
     // load it; a page calls this once its skin is loaded.
-    void SetTabOrder(std::initializer_list<int> ids);
+    void SetTabOrder(const std::vector<int>& ids);
 
-    CFont m_font;
+    // The page's controls, filled by the page's constructor.
+    ControlTable m_controls;
     CBrush m_brush;
     WizardHostDialog* m_host = nullptr;
     BOOL m_created = FALSE;
