@@ -74,7 +74,7 @@ WINDOWS = {
                            ('UpgradeLang', 'Detect')], []),
     'Exit': (PAGE, [('Control', 'Exit2')], []),
     'DialogMain': (MAIN, [('Control', 'Exit'), ('Control', 'Back'), ('Control', 'Next')], []),
-    'Action': ((300, 86), [], []),
+    'Action': ((300, 81), [], []),
 }
 # Entries shown in turn in the same place, never together.
 ALTERNATIVES = [{('UpgradeLang', 'Label1'), ('UpgradeLang', 'Label2')},

@@ -16,7 +16,9 @@ BUTTON_W, BUTTON_H = 88, 28
 MAIN_BUTTON_Y = STRIP_Y + (MAIN_H - STRIP_Y - BUTTON_H) // 2
 PAGE_BUTTON_Y = 292
 SEPARATOR_Y = 284
-POPUP_W, POPUP_H = 300, 86
+# The wait popup's client area: its template of 150 x 43 dialog units in the
+# System font, inside a thin border.
+POPUP_W, POPUP_H = 300, 81
 
 WHITE = (255, 255, 255)
 HEADER_TOP = (30, 72, 158)
