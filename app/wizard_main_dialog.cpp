@@ -166,12 +166,12 @@ void WizardMainDialog::ApplyFrameAfterNext() {
     SkinSettings& skin = TheSkin();
     switch (GetCurrentPageIndex()) {
     case kLoginPosition:
-        skin.LoadBitmapEntry("DialogMain", "background_nothing", &m_background);
+        skin.LoadBitmapEntry("DialogMain", kPlainBackgroundEntry, &m_background);
         ShowFrameButtons(SW_SHOWNORMAL);
         m_label1.ShowWindow(SW_HIDE);
         break;
     case kVerifyPosition:
-        ReskinNextButton("Upgrade");
+        ReskinNextButton(kUpgradeLookEntry);
         break;
     case kUploadPosition:
         ShowFrameButtons(SW_HIDE);

@@ -12,6 +12,11 @@
 class WizardMainDialog : public WizardHostDialog {
 public:
     enum { IDD = IDD_MAIN };
+    // The frame's other looks, loaded when the page changes: the background
+    // without the title art (section DialogMain) and Next's Upgrade look
+    // (section Control). Skin tools check them with the table's entries.
+    static constexpr const char* kPlainBackgroundEntry = "background_nothing";
+    static constexpr const char* kUpgradeLookEntry = "Upgrade";
     explicit WizardMainDialog(CWnd* parent = nullptr);
     ~WizardMainDialog() override;
 
