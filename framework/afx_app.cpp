@@ -93,11 +93,11 @@ unsigned __stdcall ThreadTrampoline(void* raw) {
 } // namespace
 
 bool CWinThread::WaitForEnd() const {
-    if (!m_hThread)
+    HANDLE thread = m_thread.Get();
+    if (!thread)
         return true;
     for (;;) {
-        const DWORD woke =
-            ::MsgWaitForMultipleObjects(1, &m_hThread, FALSE, INFINITE, QS_SENDMESSAGE);
+        const DWORD woke = ::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);
         if (woke == WAIT_OBJECT_0)
             return true;
         if (woke != WAIT_OBJECT_0 + 1)

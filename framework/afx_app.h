@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "framework/afx_handle.h"
 #include "framework/afx_wnd.h"
 
 class CWinApp {
@@ -52,18 +53,13 @@ int AfxWinMain(HINSTANCE instance);
 using AFX_THREADPROC = UINT(__cdecl*)(LPVOID);
 class CWinThread {
 public:
-    CWinThread(HANDLE thread, DWORD id) : m_hThread(thread), m_nThreadID(id) {}
-    CWinThread(const CWinThread&) = delete;
-    CWinThread& operator=(const CWinThread&) = delete;
-    ~CWinThread() {
-        if (m_hThread)
-            ::CloseHandle(m_hThread);
-    }
+    CWinThread(HANDLE thread, DWORD id) : m_thread(thread), m_nThreadID(id) {}
+    HANDLE Handle() const { return m_thread.Get(); }
     // Waits without a time limit until the thread has ended. Messages that
     // other threads send to this thread's windows are handled meanwhile, so
     // a thread that shows a box owned by one of them cannot block the wait.
     bool WaitForEnd() const;
-    HANDLE m_hThread;
+    UniqueKernelHandle m_thread;
     DWORD m_nThreadID;
 };
 std::unique_ptr<CWinThread> AfxBeginThread(AFX_THREADPROC proc, LPVOID param,

@@ -4,27 +4,20 @@
 #include <cstring>
 
 bool CGdiObject::Attach(HGDIOBJ handle) {
-    if (m_hObject != nullptr || handle == nullptr)
+    if (m_handle || handle == nullptr)
         return false;
-    m_hObject = handle;
+    m_handle.Reset(handle);
     return true;
 }
 
-HGDIOBJ CGdiObject::Detach() {
-    HGDIOBJ handle = m_hObject;
-    m_hObject = nullptr;
-    return handle;
-}
-
 bool CGdiObject::DeleteObject() {
-    if (m_hObject == nullptr)
+    if (!m_handle)
         return false;
-    const bool deleted = ::DeleteObject(Detach()) != FALSE;
-    return deleted;
+    return ::DeleteObject(Detach()) != FALSE;
 }
 
 int CGdiObject::GetObject(int size, void* out) const {
-    return m_hObject ? ::GetObjectA(m_hObject, size, out) : 0;
+    return m_handle ? ::GetObjectA(m_handle.Get(), size, out) : 0;
 }
 
 // Every Create... refuses to run over a handle it already holds, so that no

@@ -142,7 +142,7 @@ WorkerReports RunWorker(const char* path, const char* host = "127.0.0.1",
         }
     }
     if (thread)
-        ::WaitForSingleObject(thread->m_hThread, 10000);
+        ::WaitForSingleObject(thread->Handle(), 10000);
     ::DestroyWindow(sink);
     EXPECT_EQ(reports.finals, 1);
     std::lock_guard<std::mutex> lock(g_watch.mutex);
