@@ -76,7 +76,6 @@ public:
 
     HGDIOBJ SelectObject(HGDIOBJ object);
     HGDIOBJ SelectObject(const CGdiObject& object) { return SelectObject(object.GetSafeHandle()); }
-    HGDIOBJ SelectStockObject(int index) { return SelectObject(::GetStockObject(index)); }
     int SetBkMode(int mode) { return ::SetBkMode(m_hDC, mode); }
     COLORREF SetTextColor(COLORREF colour) { return ::SetTextColor(m_hDC, colour); }
     COLORREF SetBkColor(COLORREF colour) { return ::SetBkColor(m_hDC, colour); }
