@@ -23,7 +23,6 @@ public:
     // The framework's 3-D look for standard controls; the system controls
     // of today draw it themselves, so nothing is left to do.
     void Enable3dControlsStatic() {}
-    HICON LoadIcon(UINT id) const;
 
     CWnd* m_pMainWnd = nullptr;
     const char* m_pszAppName = nullptr;
@@ -41,6 +40,12 @@ HINSTANCE AfxGetResourceHandle();
 // tooltips); AfxWinMain calls it, tests call it themselves.
 bool AfxInitCommonControls();
 void AfxEnableControlContainer();
+// The program file's full path, however long (read first into a buffer of
+// firstBufferSize characters, grown until the path fits).
+CString AfxGetModulePath(size_t firstBufferSize = MAX_PATH + 1);
+// The folder of the program file with its closing backslash: where the skin
+// and the message file lie.
+CString AfxGetProgramFolder();
 // Message box with the application name as caption; without an icon flag
 // it shows the exclamation icon.
 int AfxMessageBox(const char* text, UINT type = MB_OK, UINT helpId = 0);
