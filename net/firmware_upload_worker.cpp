@@ -10,10 +10,9 @@
 #include "net/upload_form_body.h"
 #include "net/upload_request.h"
 #include "shared/shared_values.h"
+#include "shared/timings.h"
 
 HWND UploadStatusWindow = nullptr;
-DWORD UploadReceiveTimeoutMs = 30000;
-DWORD UploadWaitLimitMs = 180000;
 
 namespace {
 
@@ -64,7 +63,7 @@ struct TransferBuffers {
 // How long the library may still take to let go of a request that was
 // closed with an operation pending: that operation ends with its receive.
 DWORD ClosingWaitMs() {
-    return UploadReceiveTimeoutMs + 1000;
+    return TheTimings.uploadReceiveTimeoutMs + 1000;
 }
 
 // Everything one run opens, released on every exit: the WinINet handles
@@ -202,7 +201,7 @@ bool CreateEvents(UploadRun& run) {
 // Sends and receives on the connection are bounded, so a router that stops
 // reading or never answers ends the operation with an error.
 void SetTimeouts(HINTERNET handle) {
-    DWORD timeout = UploadReceiveTimeoutMs;
+    DWORD timeout = TheTimings.uploadReceiveTimeoutMs;
     ::InternetSetOptionA(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
     ::InternetSetOptionA(handle, INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof timeout);
 }
@@ -220,7 +219,7 @@ bool OpenRoot(UploadRun& run) {
 
 bool Connect(UploadRun& run, const UploadRequest& request) {
     HINTERNET connection = nullptr;
-    const Completion opened = Complete(run.connectReady.Get(), UploadWaitLimitMs, [&] {
+    const Completion opened = Complete(run.connectReady.Get(), TheTimings.uploadWaitLimitMs, [&] {
         connection = ::InternetConnectA(run.root.Get(), request.host, INTERNET_DEFAULT_HTTP_PORT,
                                         AdminUserName.GetString(), request.password,
                                         INTERNET_SERVICE_HTTP, 0, kConnectionContext);
@@ -234,7 +233,7 @@ bool Connect(UploadRun& run, const UploadRequest& request) {
 
 bool OpenRequest(UploadRun& run, const UploadRequest& request) {
     HINTERNET opened = nullptr;
-    const Completion done = Complete(run.requestComplete.Get(), UploadWaitLimitMs, [&] {
+    const Completion done = Complete(run.requestComplete.Get(), TheTimings.uploadWaitLimitMs, [&] {
         opened = ::HttpOpenRequestA(run.connection.Get(), "POST", request.object, nullptr, nullptr,
                                     nullptr, INTERNET_FLAG_NO_CACHE_WRITE, kRequestContext);
         return opened != nullptr;
@@ -314,7 +313,7 @@ bool StartSending(UploadRun& run) {
     // 40 bytes in a 32-bit build; the library checks the size of its own
     // platform's record.
     record.dwStructSize = sizeof record;
-    return Complete(run.requestComplete.Get(), UploadWaitLimitMs, [&] {
+    return Complete(run.requestComplete.Get(), TheTimings.uploadWaitLimitMs, [&] {
                return ::HttpSendRequestExA(run.request.Get(), &record, nullptr, 0,
                                            kRequestContext) != FALSE;
            }).kind == Completion::kDone;
@@ -329,10 +328,11 @@ bool WriteBody(UploadRun& run) {
         const size_t left = buffers.bodyLength - at;
         const DWORD chunk = static_cast<DWORD>(left > kChunkSize ? kChunkSize : left);
         DWORD written = 0; // not used: each chunk starts behind the previous one
-        const Completion sent = Complete(run.requestComplete.Get(), UploadWaitLimitMs, [&] {
-            return ::InternetWriteFile(run.request.Get(), buffers.body.get() + at, chunk,
-                                       &written) != FALSE;
-        });
+        const Completion sent =
+            Complete(run.requestComplete.Get(), TheTimings.uploadWaitLimitMs, [&] {
+                return ::InternetWriteFile(run.request.Get(), buffers.body.get() + at, chunk,
+                                           &written) != FALSE;
+            });
         if (sent.kind != Completion::kDone)
             return false;
         at += chunk;
@@ -345,7 +345,7 @@ RequestEnd EndRequest(UploadRun& run) {
     end.bodyHandedOver = true;
     // A router that keeps the connection open without answering is bounded
     // by the receive time-out; the wait limit only backs it up.
-    end.end = Complete(run.requestComplete.Get(), UploadWaitLimitMs, [&] {
+    end.end = Complete(run.requestComplete.Get(), TheTimings.uploadWaitLimitMs, [&] {
         return ::HttpEndRequestA(run.request.Get(), nullptr, HSR_INITIATE, kRequestContext) !=
                FALSE;
     });
@@ -363,7 +363,7 @@ RequestEnd EndRequest(UploadRun& run) {
 // the receive time-out in all, and dropped.
 void DrainResponse(UploadRun& run) {
     TransferBuffers& buffers = *run.buffers;
-    const ULONGLONG deadline = ::GetTickCount64() + UploadReceiveTimeoutMs;
+    const ULONGLONG deadline = ::GetTickCount64() + TheTimings.uploadReceiveTimeoutMs;
     for (int reads = 0; reads < kMaxResponseReads; ++reads) {
         const ULONGLONG now = ::GetTickCount64();
         if (now >= deadline)
@@ -375,7 +375,8 @@ void DrainResponse(UploadRun& run) {
         record.lpvBuffer = buffers.piece;
         record.dwBufferLength = kPieceSize;
         const Completion read = Complete(
-            run.requestComplete.Get(), left < UploadWaitLimitMs ? left : UploadWaitLimitMs, [&] {
+            run.requestComplete.Get(),
+            left < TheTimings.uploadWaitLimitMs ? left : TheTimings.uploadWaitLimitMs, [&] {
                 return ::InternetReadFileExA(run.request.Get(), &record, IRF_ASYNC,
                                              kRequestContext) != FALSE;
             });
