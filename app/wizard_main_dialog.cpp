@@ -117,7 +117,7 @@ void WizardMainDialog::OnSize() {
     if (m_windowRegion.CreateRoundRectRgn(0, 0, window.right - window.left,
                                           window.bottom - window.top, 20, 20)) {
         // From here on the region belongs to the window system.
-        SetWindowRgn(static_cast<HRGN>(m_windowRegion.m_hObject), true);
+        SetWindowRgn(m_windowRegion, true);
     }
 }
 

@@ -74,7 +74,7 @@ BOOL CHoverButtonEx::LoadButtonBitmap(const CString& path) {
     m_strip = std::move(read.bitmap);
     m_stateSize.reset();
     BITMAP metrics{};
-    if (m_strip && ::GetObjectA(m_strip.get(), sizeof metrics, &metrics))
+    if (m_strip && ::GetObjectA(m_strip.Get(), sizeof metrics, &metrics))
         m_stateSize = SIZE{metrics.bmWidth / 3, metrics.bmHeight};
     if (m_stateSize && m_hWnd) {
         // No SWP_NOZORDER: the button also comes to the top of its siblings,
@@ -192,7 +192,7 @@ void CHoverButtonEx::DrawItem(LPDRAWITEMSTRUCT item) {
     const int blockHeight = CountLines(text) * lineHeight;
     const int top = blockHeight < height ? (height - blockHeight) / 2 : 0;
 
-    memory.SelectObject(m_strip.get());
+    memory.SelectObject(m_strip.Get());
     memory.SetBkMode(TRANSPARENT);
 
     int sourceX = 0;

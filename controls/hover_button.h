@@ -8,7 +8,7 @@
 
 #include <optional>
 
-#include "controls/gdi_handle.h"
+#include "framework/afx_handle.h"
 #include "framework/afx_controls.h"
 
 class CHoverButtonEx : public CBitmapButton {

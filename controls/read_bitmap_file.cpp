@@ -76,7 +76,7 @@ BitmapFileRead ReadBitmapFile(const char* path) {
     BitmapFileRead result;
     result.ok = true;
     CClientDC screen(nullptr);
-    result.bitmap.reset(::CreateDIBitmap(screen, header, CBM_INIT, block + check.pixelOffset,
+    result.bitmap.Reset(::CreateDIBitmap(screen, header, CBM_INIT, block + check.pixelOffset,
                                          reinterpret_cast<BITMAPINFO*>(header), DIB_RGB_COLORS));
     return result;
 }

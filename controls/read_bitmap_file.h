@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "controls/gdi_handle.h"
+#include "framework/afx_handle.h"
 
 struct BitmapFileRead {
     // The file was read and its header accepted. The bitmap may still be

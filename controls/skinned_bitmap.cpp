@@ -16,12 +16,12 @@ BOOL SkinnedBitmap::LoadBitmapFile(const CString& path) {
     // path may be m_filePath itself (ReloadBitmap): copy before assigning.
     const CString remembered = path;
     m_filePath = remembered;
-    return SetBitmapHandle(read.bitmap.release()) != 0 ? TRUE : FALSE;
+    return SetBitmapHandle(read.bitmap.Release()) != 0 ? TRUE : FALSE;
 }
 
 int SkinnedBitmap::SetBitmapHandle(HBITMAP bitmap) {
-    if (bitmap != m_picture.get())
-        m_picture.reset(bitmap);
+    if (bitmap != m_picture.Get())
+        m_picture.Reset(bitmap);
     if (m_hWnd && ::IsWindow(m_hWnd))
         ::InvalidateRect(m_hWnd, nullptr, TRUE);
     m_metrics = BITMAP{};
@@ -79,7 +79,7 @@ BOOL SkinnedBitmap::OnEraseBkgnd(HDC dc) {
     CDC memory;
     if (!memory.CreateCompatibleDC(dc))
         return TRUE;
-    memory.SelectObject(m_picture.get());
+    memory.SelectObject(m_picture.Get());
 
     // Only the invalid part is repainted: map the clip box back into the
     // picture so that the stretched whole still lines up.

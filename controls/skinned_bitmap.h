@@ -4,7 +4,7 @@
 #pragma once
 #include <windows.h>
 
-#include "controls/gdi_handle.h"
+#include "framework/afx_handle.h"
 #include "framework/afx_controls.h"
 
 class SkinnedBitmap : public CStatic {
@@ -29,7 +29,7 @@ public:
     // Draws the window text over the picture.
     void DrawItem(LPDRAWITEMSTRUCT item) override;
 
-    HBITMAP GetBitmapHandle() const { return m_picture.get(); }
+    HBITMAP GetBitmapHandle() const { return m_picture.Get(); }
     const CString& GetFilePath() const { return m_filePath; }
 
 protected:

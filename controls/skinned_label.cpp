@@ -48,7 +48,7 @@ SkinnedLabel& SkinnedLabel::SetBkColor(COLORREF bk, COLORREF bkEnd, int gradient
     m_bkColor = bk;
     m_bkEndColor = bkEnd;
     m_gradient = gradient;
-    m_bkBrush.reset();
+    m_bkBrush.Reset();
     if (gradient == 0)
         m_bkBrush = MakeSolidBrush(bk);
     RedrawWithParent(this);
@@ -323,7 +323,7 @@ UINT SkinnedLabel::TextFormat(const CString& text) const {
 
 COLORREF SkinnedLabel::FlashTextColour() const {
     LOGBRUSH brush{};
-    if (m_bkBrush && ::GetObjectA(m_bkBrush.get(), sizeof brush, &brush))
+    if (m_bkBrush && ::GetObjectA(m_bkBrush.Get(), sizeof brush, &brush))
         return brush.lbColor;
     return RGB(0, 0, 0);
 }
@@ -338,7 +338,7 @@ void SkinnedLabel::Paint(HDC target, const RECT& client) {
     if (!m_transparent) {
         if (m_gradient == 0) {
             RECT area = client;
-            dc.FillRect(&area, m_bkBrush ? m_bkBrush.get() : m_defaultBrush.get());
+            dc.FillRect(&area, m_bkBrush ? m_bkBrush.Get() : m_defaultBrush.Get());
         } else {
             DrawGradient(dc, client, m_bkColor, m_bkEndColor, 100);
         }
@@ -395,7 +395,7 @@ void SkinnedLabel::DrawGradient(HDC dc, const RECT& rect, COLORREF start, COLORR
         const int right = band == count - 1 ? rect.right : left + bandWidth;
         UniqueBrush brush = MakeSolidBrush(RGB(red / 256, green / 256, blue / 256));
         {
-            CSelectObject selected(dc, brush.get());
+            CSelectObject selected(dc, brush.Get());
             // A pen-less Rectangle fills one pixel short on the right.
             ::Rectangle(dc, left, rect.top, right + 1, rect.bottom);
         }

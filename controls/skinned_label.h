@@ -6,7 +6,7 @@
 #pragma once
 #include <windows.h>
 
-#include "controls/gdi_handle.h"
+#include "framework/afx_handle.h"
 #include "framework/afx_controls.h"
 
 class SkinnedLabel : public CStatic {
@@ -57,7 +57,7 @@ public:
 
     const LOGFONTA& GetFontDescription() const { return m_logFont; }
     int GetFlashPhase() const { return m_flashPhase; }
-    HBRUSH GetBackgroundBrush() const { return m_bkBrush.get(); }
+    HBRUSH GetBackgroundBrush() const { return m_bkBrush.Get(); }
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;

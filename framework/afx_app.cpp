@@ -3,13 +3,16 @@
 #include <commctrl.h>
 #include <process.h>
 
+#include <vector>
+
 namespace {
 CWinApp* g_app = nullptr;
 
+// Room for the longest path Windows has, with its terminator.
+constexpr size_t kLongestPath = 32768;
+
 std::string ExecutableBaseName() {
-    char path[MAX_PATH + 1] = {};
-    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string name(path, length);
+    std::string name = AfxGetModulePath().str();
     const size_t slash = name.find_last_of("\\/");
     if (slash != std::string::npos)
         name.erase(0, slash + 1);
@@ -19,6 +22,24 @@ std::string ExecutableBaseName() {
     return name;
 }
 } // namespace
+
+CString AfxGetModulePath(size_t firstBufferSize) {
+    std::vector<char> path(firstBufferSize > 0 ? firstBufferSize : 1);
+    for (;;) {
+        const DWORD length =
+            ::GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        // A path that fills the buffer may have been cut: read it again with
+        // twice the room.
+        if (length < path.size() || path.size() >= kLongestPath)
+            return CString(path.data(), static_cast<int>(length));
+        path.assign(path.size() * 2, '\0');
+    }
+}
+
+CString AfxGetProgramFolder() {
+    const CString path = AfxGetModulePath();
+    return path.Left(path.ReverseFind('\\') + 1);
+}
 
 CWinApp::CWinApp(const char* appName)
     : m_hInstance(::GetModuleHandleA(nullptr)),
@@ -32,25 +53,31 @@ CWinApp::~CWinApp() {
         g_app = nullptr;
 }
 
-HICON CWinApp::LoadIcon(UINT id) const {
-    return ::LoadIconA(m_hInstance, MAKEINTRESOURCEA(id));
+CWinApp* AfxGetApp() {
+    return g_app;
 }
 
-CWinApp* AfxGetApp() { return g_app; }
+CWnd* AfxGetMainWnd() {
+    return g_app ? g_app->m_pMainWnd : nullptr;
+}
 
-CWnd* AfxGetMainWnd() { return g_app ? g_app->m_pMainWnd : nullptr; }
+HINSTANCE AfxGetInstanceHandle() {
+    return ::GetModuleHandleA(nullptr);
+}
 
-HINSTANCE AfxGetInstanceHandle() { return ::GetModuleHandleA(nullptr); }
-
-HINSTANCE AfxGetResourceHandle() { return ::GetModuleHandleA(nullptr); }
+HINSTANCE AfxGetResourceHandle() {
+    return ::GetModuleHandleA(nullptr);
+}
 
 bool AfxInitCommonControls() {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_INTERNET_CLASSES |
-                                                         ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
+                                                        ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
     return ::InitCommonControlsEx(&controls) != FALSE;
 }
 
-void AfxEnableControlContainer() { AfxInitCommonControls(); }
+void AfxEnableControlContainer() {
+    AfxInitCommonControls();
+}
 
 int AfxMessageBox(const char* text, UINT type, UINT) {
     if ((type & MB_ICONMASK) == 0)
@@ -93,11 +120,11 @@ unsigned __stdcall ThreadTrampoline(void* raw) {
 } // namespace
 
 bool CWinThread::WaitForEnd() const {
-    if (!m_hThread)
+    HANDLE thread = m_thread.Get();
+    if (!thread)
         return true;
     for (;;) {
-        const DWORD woke =
-            ::MsgWaitForMultipleObjects(1, &m_hThread, FALSE, INFINITE, QS_SENDMESSAGE);
+        const DWORD woke = ::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);
         if (woke == WAIT_OBJECT_0)
             return true;
         if (woke != WAIT_OBJECT_0 + 1)
@@ -112,8 +139,8 @@ std::unique_ptr<CWinThread> AfxBeginThread(AFX_THREADPROC proc, LPVOID param, in
                                            UINT stackSize) {
     auto start = std::make_unique<ThreadStart>(ThreadStart{proc, param});
     unsigned id = 0;
-    const uintptr_t handle = ::_beginthreadex(nullptr, stackSize, &ThreadTrampoline, start.get(),
-                                              CREATE_SUSPENDED, &id);
+    const uintptr_t handle =
+        ::_beginthreadex(nullptr, stackSize, &ThreadTrampoline, start.get(), CREATE_SUSPENDED, &id);
     if (!handle)
         return nullptr;
     start.release(); // the thread owns the start block now

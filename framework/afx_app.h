@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "framework/afx_handle.h"
 #include "framework/afx_wnd.h"
 
 class CWinApp {
@@ -22,7 +23,6 @@ public:
     // The framework's 3-D look for standard controls; the system controls
     // of today draw it themselves, so nothing is left to do.
     void Enable3dControlsStatic() {}
-    HICON LoadIcon(UINT id) const;
 
     CWnd* m_pMainWnd = nullptr;
     const char* m_pszAppName = nullptr;
@@ -40,6 +40,12 @@ HINSTANCE AfxGetResourceHandle();
 // tooltips); AfxWinMain calls it, tests call it themselves.
 bool AfxInitCommonControls();
 void AfxEnableControlContainer();
+// The program file's full path, however long (read first into a buffer of
+// firstBufferSize characters, grown until the path fits).
+CString AfxGetModulePath(size_t firstBufferSize = MAX_PATH + 1);
+// The folder of the program file with its closing backslash: where the skin
+// and the message file lie.
+CString AfxGetProgramFolder();
 // Message box with the application name as caption; without an icon flag
 // it shows the exclamation icon.
 int AfxMessageBox(const char* text, UINT type = MB_OK, UINT helpId = 0);
@@ -52,18 +58,13 @@ int AfxWinMain(HINSTANCE instance);
 using AFX_THREADPROC = UINT(__cdecl*)(LPVOID);
 class CWinThread {
 public:
-    CWinThread(HANDLE thread, DWORD id) : m_hThread(thread), m_nThreadID(id) {}
-    CWinThread(const CWinThread&) = delete;
-    CWinThread& operator=(const CWinThread&) = delete;
-    ~CWinThread() {
-        if (m_hThread)
-            ::CloseHandle(m_hThread);
-    }
+    CWinThread(HANDLE thread, DWORD id) : m_thread(thread), m_nThreadID(id) {}
+    HANDLE Handle() const { return m_thread.Get(); }
     // Waits without a time limit until the thread has ended. Messages that
     // other threads send to this thread's windows are handled meanwhile, so
     // a thread that shows a box owned by one of them cannot block the wait.
     bool WaitForEnd() const;
-    HANDLE m_hThread;
+    UniqueKernelHandle m_thread;
     DWORD m_nThreadID;
 };
 std::unique_ptr<CWinThread> AfxBeginThread(AFX_THREADPROC proc, LPVOID param,

@@ -7,17 +7,23 @@
 
 #include "framework/afx_wnd.h"
 
+// Statics and buttons draw themselves when owner-drawn (DrawItem).
 class CStatic : public CWnd {
 public:
-    // Called for the WM_DRAWITEM that the parent reflects (SS_OWNERDRAW).
     virtual void DrawItem(LPDRAWITEMSTRUCT /*item*/) {}
-    BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+    bool OnDrawItemReflected(LPDRAWITEMSTRUCT item) override {
+        DrawItem(item);
+        return true;
+    }
 };
 
 class CButton : public CWnd {
 public:
     virtual void DrawItem(LPDRAWITEMSTRUCT /*item*/) {}
-    BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+    bool OnDrawItemReflected(LPDRAWITEMSTRUCT item) override {
+        DrawItem(item);
+        return true;
+    }
 };
 
 // A button that draws itself from up to four bitmaps (normal, selected,
@@ -41,17 +47,10 @@ public:
     int SetCurSel(int index) { return static_cast<int>(SendMessage(CB_SETCURSEL, index)); }
     int GetCurSel() const { return static_cast<int>(SendMessage(CB_GETCURSEL)); }
     int GetCount() const { return static_cast<int>(SendMessage(CB_GETCOUNT)); }
-    int SelectString(int after, const char* text) {
-        return static_cast<int>(SendMessage(CB_SELECTSTRING, static_cast<WPARAM>(after),
-                                            reinterpret_cast<LPARAM>(text)));
-    }
     void GetLBText(int index, CString& text) const;
 };
 
-class CEdit : public CWnd {
-public:
-    void LimitText(int limit) { SendMessage(EM_LIMITTEXT, static_cast<WPARAM>(limit)); }
-};
+class CEdit : public CWnd {};
 
 class CIPAddressCtrl : public CWnd {
 public:
@@ -61,14 +60,12 @@ public:
     void SetAddress(BYTE f0, BYTE f1, BYTE f2, BYTE f3) {
         SendMessage(IPM_SETADDRESS, 0, MAKEIPADDRESS(f0, f1, f2, f3));
     }
-    void ClearAddress() { SendMessage(IPM_CLEARADDRESS); }
 };
 
 class CProgressCtrl : public CWnd {
 public:
     void SetRange(short low, short high) { SendMessage(PBM_SETRANGE, 0, MAKELPARAM(low, high)); }
     int SetPos(int position) { return static_cast<int>(SendMessage(PBM_SETPOS, position)); }
-    int GetPos() const { return static_cast<int>(SendMessage(PBM_GETPOS)); }
 };
 
 // A tooltip window owned by this object (destroyed with it).

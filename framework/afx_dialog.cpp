@@ -171,8 +171,7 @@ BOOL CDialog::OnInitDialog() {
 }
 
 void CDialog::OnOK() {
-    if (!UpdateData(true))
-        return;
+    UpdateData(true);
     EndDialog(IDOK);
 }
 
@@ -180,10 +179,9 @@ void CDialog::OnCancel() {
     EndDialog(IDCANCEL);
 }
 
-bool CDialog::UpdateData(bool saveAndValidate) {
+void CDialog::UpdateData(bool saveAndValidate) {
     CDataExchange dx(this, saveAndValidate);
     DoDataExchange(&dx);
-    return true;
 }
 
 BOOL CDialog::PreTranslateMessage(MSG* message) {

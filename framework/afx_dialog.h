@@ -22,11 +22,11 @@ public:
     virtual void OnOK();
     virtual void OnCancel();
     virtual void DoDataExchange(CDataExchange* /*dx*/) {}
-    bool UpdateData(bool saveAndValidate = true);
+    // Runs the data exchange; nothing in it validates, so it cannot fail.
+    void UpdateData(bool saveAndValidate = true);
 
     BOOL PreTranslateMessage(MSG* message) override;
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
-    bool IsModal() const { return m_modal; }
     // Used while the window is being created (see the creation hook).
     bool BindWindow(HWND window);
 

@@ -4,27 +4,20 @@
 #include <cstring>
 
 bool CGdiObject::Attach(HGDIOBJ handle) {
-    if (m_hObject != nullptr || handle == nullptr)
+    if (m_handle || handle == nullptr)
         return false;
-    m_hObject = handle;
+    m_handle.Reset(handle);
     return true;
 }
 
-HGDIOBJ CGdiObject::Detach() {
-    HGDIOBJ handle = m_hObject;
-    m_hObject = nullptr;
-    return handle;
-}
-
 bool CGdiObject::DeleteObject() {
-    if (m_hObject == nullptr)
+    if (!m_handle)
         return false;
-    const bool deleted = ::DeleteObject(Detach()) != FALSE;
-    return deleted;
+    return ::DeleteObject(Detach()) != FALSE;
 }
 
 int CGdiObject::GetObject(int size, void* out) const {
-    return m_hObject ? ::GetObjectA(m_hObject, size, out) : 0;
+    return m_handle ? ::GetObjectA(m_handle.Get(), size, out) : 0;
 }
 
 // Every Create... refuses to run over a handle it already holds, so that no
@@ -65,7 +58,9 @@ bool CBitmap::CreateCompatibleBitmap(HDC dc, int width, int height) {
     return IsNull() && Attach(::CreateCompatibleBitmap(dc, width, height));
 }
 
-bool CBitmap::GetBitmap(BITMAP* out) const { return GetObject(sizeof(BITMAP), out) != 0; }
+bool CBitmap::GetBitmap(BITMAP* out) const {
+    return GetObject(sizeof(BITMAP), out) != 0;
+}
 
 bool CRgn::CreateRoundRectRgn(int left, int top, int right, int bottom, int width, int height) {
     return IsNull() && Attach(::CreateRoundRectRgn(left, top, right, bottom, width, height));
@@ -119,14 +114,18 @@ POINT CDC::GetViewportOrg() const {
     return origin;
 }
 
-CPaintDC::CPaintDC(HWND window) : m_window(window) { m_hDC = ::BeginPaint(window, &m_ps); }
+CPaintDC::CPaintDC(HWND window) : m_window(window) {
+    m_hDC = ::BeginPaint(window, &m_ps);
+}
 
 CPaintDC::~CPaintDC() {
     ::EndPaint(m_window, &m_ps);
     m_hDC = nullptr;
 }
 
-CClientDC::CClientDC(HWND window) : m_window(window) { m_hDC = ::GetDC(window); }
+CClientDC::CClientDC(HWND window) : m_window(window) {
+    m_hDC = ::GetDC(window);
+}
 
 CClientDC::~CClientDC() {
     if (m_hDC)

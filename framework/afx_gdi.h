@@ -1,34 +1,36 @@
-// GDI wrappers. CGdiObject owns its handle (deleted with the object);
-// copying is deleted so that no handle is ever freed twice. CDC borrows a
+// GDI wrappers. CGdiObject owns its handle (a UniqueHandle: deleted with
+// the object, never copied, so that no handle is ever freed twice). CDC borrows a
 // device context; CPaintDC, CClientDC and memory DCs own theirs and restore
 // everything they selected.
 #pragma once
 #include <windows.h>
 
+#include "framework/afx_handle.h"
 #include "framework/afx_string.h"
 
 class CGdiObject {
 public:
     CGdiObject() = default;
-    CGdiObject(const CGdiObject&) = delete;
-    CGdiObject& operator=(const CGdiObject&) = delete;
-    virtual ~CGdiObject() { DeleteObject(); }
+    virtual ~CGdiObject() = default;
 
+    // Takes a handle into an empty object; false (and the handle not
+    // taken) otherwise.
     bool Attach(HGDIOBJ handle);
-    HGDIOBJ Detach();
+    HGDIOBJ Detach() { return m_handle.Release(); }
     bool DeleteObject();
-    bool IsNull() const { return m_hObject == nullptr; }
-    HGDIOBJ GetSafeHandle() const { return m_hObject; }
+    bool IsNull() const { return !m_handle; }
+    HGDIOBJ GetSafeHandle() const { return m_handle.Get(); }
     int GetObject(int size, void* out) const;
 
-    HGDIOBJ m_hObject = nullptr;
+private:
+    UniqueHandle<GdiHandleTraits<HGDIOBJ>> m_handle;
 };
 
 class CBrush : public CGdiObject {
 public:
     CBrush() = default;
     bool CreateSolidBrush(COLORREF colour);
-    operator HBRUSH() const { return static_cast<HBRUSH>(m_hObject); }
+    operator HBRUSH() const { return static_cast<HBRUSH>(GetSafeHandle()); }
 };
 
 class CFont : public CGdiObject {
@@ -38,7 +40,7 @@ public:
     // pointSize is in tenths of a point, converted for the screen.
     bool CreatePointFont(int pointSize, const char* faceName, HDC dc = nullptr);
     bool GetLogFont(LOGFONTA* out) const;
-    operator HFONT() const { return static_cast<HFONT>(m_hObject); }
+    operator HFONT() const { return static_cast<HFONT>(GetSafeHandle()); }
 };
 
 class CBitmap : public CGdiObject {
@@ -46,14 +48,14 @@ public:
     CBitmap() = default;
     bool CreateCompatibleBitmap(HDC dc, int width, int height);
     bool GetBitmap(BITMAP* out) const;
-    operator HBITMAP() const { return static_cast<HBITMAP>(m_hObject); }
+    operator HBITMAP() const { return static_cast<HBITMAP>(GetSafeHandle()); }
 };
 
 class CRgn : public CGdiObject {
 public:
     CRgn() = default;
     bool CreateRoundRectRgn(int left, int top, int right, int bottom, int width, int height);
-    operator HRGN() const { return static_cast<HRGN>(m_hObject); }
+    operator HRGN() const { return static_cast<HRGN>(GetSafeHandle()); }
 };
 
 // A borrowed device context, with the calls the controls use.
@@ -73,8 +75,7 @@ public:
     bool CreateCompatibleDC(HDC reference);
 
     HGDIOBJ SelectObject(HGDIOBJ object);
-    HGDIOBJ SelectObject(const CGdiObject& object) { return SelectObject(object.m_hObject); }
-    HGDIOBJ SelectStockObject(int index) { return SelectObject(::GetStockObject(index)); }
+    HGDIOBJ SelectObject(const CGdiObject& object) { return SelectObject(object.GetSafeHandle()); }
     int SetBkMode(int mode) { return ::SetBkMode(m_hDC, mode); }
     COLORREF SetTextColor(COLORREF colour) { return ::SetTextColor(m_hDC, colour); }
     COLORREF SetBkColor(COLORREF colour) { return ::SetBkColor(m_hDC, colour); }

@@ -62,14 +62,6 @@ void*& CPtrList::GetNext(POSITION& position) const {
     return node->data;
 }
 
-void*& CPtrList::GetPrev(POSITION& position) const {
-    Node* node = AsNode(position);
-    position = AsPosition(node->prev);
-    return node->data;
-}
-
-void*& CPtrList::GetAt(POSITION position) const { return AsNode(position)->data; }
-
 POSITION CPtrList::Find(void* item) const {
     for (Node* node = m_head; node; node = node->next)
         if (node->data == item)

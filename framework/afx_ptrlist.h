@@ -21,12 +21,9 @@ public:
     int GetCount() const { return m_count; }
     bool IsEmpty() const { return m_count == 0; }
     POSITION GetHeadPosition() const { return AsPosition(m_head); }
-    POSITION GetTailPosition() const { return AsPosition(m_tail); }
     // Returns the item at position and moves position to the next node
     // (NULL after the last one).
     void*& GetNext(POSITION& position) const;
-    void*& GetPrev(POSITION& position) const;
-    void*& GetAt(POSITION position) const;
     POSITION Find(void* item) const;
 
 private:

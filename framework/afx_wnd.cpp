@@ -112,35 +112,23 @@ LRESULT CWnd::Default() {
     return DefWindowProc(m_current.message, m_current.wParam, m_current.lParam);
 }
 
-BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
+BOOL CWnd::PreTranslateMessage(MSG*) {
+    return FALSE;
+}
 
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_COMMAND: {
-        // Notifications from controls go to the control first.
-        HWND control = reinterpret_cast<HWND>(lParam);
-        LRESULT result = 0;
-        CWnd* child = FromHandlePermanent(control);
-        if (control && child && child->OnChildNotify(message, wParam, lParam, &result))
-            return result;
+    case WM_COMMAND:
         if (OnCommand(wParam, lParam))
             return 0;
         break;
-    }
-    case WM_NOTIFY: {
-        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-        LRESULT result = 0;
-        CWnd* child = header ? FromHandlePermanent(header->hwndFrom) : nullptr;
-        if (child && child != this && child->OnChildNotify(message, wParam, lParam, &result))
-            return result;
-        if (OnNotify(wParam, lParam, &result))
-            return result;
-        break;
-    }
     case WM_DRAWITEM: {
-        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-        if (item && item->CtlType != ODT_MENU)
-            return RouteToChild(item->hwndItem, message, wParam, lParam);
+        // An owner-drawn control draws itself.
+        auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
+        CWnd* control =
+            item && item->CtlType != ODT_MENU ? FromHandlePermanent(item->hwndItem) : nullptr;
+        if (control && control->OnDrawItemReflected(item))
+            return TRUE;
         break;
     }
     case WM_SYSCOLORCHANGE:
@@ -155,54 +143,32 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSCROLLBAR:
-    case WM_CTLCOLORSTATIC:
-        return RouteControlColour(message, wParam, lParam);
+    case WM_CTLCOLORSTATIC: {
+        const UINT kind = message - WM_CTLCOLORMSGBOX; // CTLCOLOR_MSGBOX .. CTLCOLOR_STATIC
+        CDC dc(reinterpret_cast<HDC>(wParam));
+        return reinterpret_cast<LRESULT>(
+            OnCtlColor(&dc, FromHandlePermanent(reinterpret_cast<HWND>(lParam)), kind));
+    }
     default:
         break;
     }
     return Default();
 }
 
-LRESULT CWnd::RouteToChild(HWND child, UINT message, WPARAM wParam, LPARAM lParam) {
-    CWnd* object = FromHandlePermanent(child);
-    LRESULT result = 0;
-    if (object && object->OnChildNotify(message, wParam, lParam, &result))
-        return result;
-    return Default();
-}
-
-LRESULT CWnd::RouteControlColour(UINT message, WPARAM wParam, LPARAM lParam) {
-    const UINT kind = message - WM_CTLCOLORMSGBOX; // CTLCOLOR_MSGBOX .. CTLCOLOR_STATIC
-    HWND controlWindow = reinterpret_cast<HWND>(lParam);
-    CWnd* control = FromHandlePermanent(controlWindow);
-    CDC dc(reinterpret_cast<HDC>(wParam));
-    // A control that colours itself has the first word.
-    if (control && control != this) {
-        if (HBRUSH own = control->CtlColor(&dc, kind))
-            return reinterpret_cast<LRESULT>(own);
-    }
-    HBRUSH brush = OnCtlColor(&dc, control, kind);
-    return reinterpret_cast<LRESULT>(brush);
-}
-
 HBRUSH CWnd::OnCtlColor(CDC*, CWnd*, UINT) {
     return reinterpret_cast<HBRUSH>(Default());
 }
 
-BOOL CWnd::OnCommand(WPARAM, LPARAM) { return FALSE; }
+BOOL CWnd::OnCommand(WPARAM, LPARAM) {
+    return FALSE;
+}
 
-BOOL CWnd::OnNotify(WPARAM, LPARAM, LRESULT*) { return FALSE; }
-
-BOOL CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*) { return FALSE; }
-
-CWnd* CWnd::GetParent() const { return FromHandlePermanent(::GetParent(m_hWnd)); }
+CWnd* CWnd::GetParent() const {
+    return FromHandlePermanent(::GetParent(m_hWnd));
+}
 
 void CWnd::ScreenToClient(RECT* rect) const {
     ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(rect), 2);
-}
-
-void CWnd::ClientToScreen(RECT* rect) const {
-    ::MapWindowPoints(m_hWnd, nullptr, reinterpret_cast<POINT*>(rect), 2);
 }
 
 CString CWnd::GetWindowText() const {

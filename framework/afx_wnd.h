@@ -10,6 +10,8 @@
 #pragma once
 #include <windows.h>
 
+#include <cassert>
+
 #include "framework/afx_gdi.h"
 #include "framework/afx_string.h"
 
@@ -22,7 +24,6 @@ public:
 
     HWND m_hWnd = nullptr;
     operator HWND() const { return m_hWnd; }
-    HWND GetSafeHwnd() const { return m_hWnd; }
 
     static CWnd* FromHandlePermanent(HWND window);
 
@@ -41,71 +42,73 @@ public:
 
     // WM_COMMAND; TRUE when handled.
     virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
-    // WM_NOTIFY; TRUE when handled (the result goes to *result).
-    virtual BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result);
-    // A notification the parent reflects back to its child control
-    // (WM_DRAWITEM, WM_CTLCOLOR...); TRUE when the child handled it.
-    virtual BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
+    // The WM_DRAWITEM of an owner-drawn control, which its parent hands
+    // back to it; false when the control does not draw itself.
+    virtual bool OnDrawItemReflected(LPDRAWITEMSTRUCT /*item*/) { return false; }
     // The unified control-colour query, nCtlColor one of CTLCOLOR_*.
     virtual HBRUSH OnCtlColor(CDC* dc, CWnd* control, UINT nCtlColor);
-    // Reflected control colour at the control itself; null = not handled.
-    virtual HBRUSH CtlColor(CDC* /*dc*/, UINT /*nCtlColor*/) { return nullptr; }
     // After the window is gone; the object may not touch it any more.
     virtual void PostNcDestroy() {}
 
     // Thin wrappers, one API each.
     CWnd* GetParent() const;
-    HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
-    int GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
-    bool ShowWindow(int show) { return ::ShowWindow(m_hWnd, show) != FALSE; }
-    bool IsWindowVisible() const { return ::IsWindowVisible(m_hWnd) != FALSE; }
-    bool EnableWindow(bool enable) { return ::EnableWindow(m_hWnd, enable) != FALSE; }
+    HWND GetDlgItem(int id) const { return ::GetDlgItem(Window(), id); }
+    int GetDlgCtrlID() const { return ::GetDlgCtrlID(Window()); }
+    bool ShowWindow(int show) { return ::ShowWindow(Window(), show) != FALSE; }
+    bool IsWindowVisible() const { return ::IsWindowVisible(Window()) != FALSE; }
+    bool EnableWindow(bool enable) { return ::EnableWindow(Window(), enable) != FALSE; }
     bool SetWindowPos(HWND after, int x, int y, int cx, int cy, UINT flags) {
-        return ::SetWindowPos(m_hWnd, after, x, y, cx, cy, flags) != FALSE;
+        return ::SetWindowPos(Window(), after, x, y, cx, cy, flags) != FALSE;
     }
-    void GetClientRect(RECT* rect) const { ::GetClientRect(m_hWnd, rect); }
-    void GetWindowRect(RECT* rect) const { ::GetWindowRect(m_hWnd, rect); }
+    void GetClientRect(RECT* rect) const { ::GetClientRect(Window(), rect); }
+    void GetWindowRect(RECT* rect) const { ::GetWindowRect(Window(), rect); }
     void ScreenToClient(RECT* rect) const;
-    void ClientToScreen(RECT* rect) const;
-    void Invalidate(bool erase = true) { ::InvalidateRect(m_hWnd, nullptr, erase); }
+    void Invalidate(bool erase = true) { ::InvalidateRect(Window(), nullptr, erase); }
     void InvalidateRect(const RECT* rect, bool erase = true) {
-        ::InvalidateRect(m_hWnd, rect, erase);
+        ::InvalidateRect(Window(), rect, erase);
     }
-    void UpdateWindow() { ::UpdateWindow(m_hWnd); }
+    void UpdateWindow() { ::UpdateWindow(Window()); }
     bool RedrawWindow(const RECT* rect, HRGN region, UINT flags) {
-        return ::RedrawWindow(m_hWnd, rect, region, flags) != FALSE;
+        return ::RedrawWindow(Window(), rect, region, flags) != FALSE;
     }
-    void SetWindowText(const char* text) { ::SetWindowTextA(m_hWnd, text); }
+    void SetWindowText(const char* text) { ::SetWindowTextA(Window(), text); }
     CString GetWindowText() const;
     void GetWindowText(CString& text) const { text = GetWindowText(); }
-    DWORD GetStyle() const { return static_cast<DWORD>(::GetWindowLongPtrA(m_hWnd, GWL_STYLE)); }
+    DWORD GetStyle() const { return static_cast<DWORD>(::GetWindowLongPtrA(Window(), GWL_STYLE)); }
     DWORD GetExStyle() const {
-        return static_cast<DWORD>(::GetWindowLongPtrA(m_hWnd, GWL_EXSTYLE));
+        return static_cast<DWORD>(::GetWindowLongPtrA(Window(), GWL_EXSTYLE));
     }
     // Both return TRUE when the style changed; flags other than 0 also
     // tell the system about the frame (SWP_FRAMECHANGED / SWP_DRAWFRAME...).
     bool ModifyStyle(DWORD remove, DWORD add, UINT flags = 0);
     bool ModifyStyleEx(DWORD remove, DWORD add, UINT flags = 0);
-    UINT_PTR SetTimer(UINT_PTR id, UINT elapse) { return ::SetTimer(m_hWnd, id, elapse, nullptr); }
-    bool KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id) != FALSE; }
+    UINT_PTR SetTimer(UINT_PTR id, UINT elapse) {
+        return ::SetTimer(Window(), id, elapse, nullptr);
+    }
+    bool KillTimer(UINT_PTR id) { return ::KillTimer(Window(), id) != FALSE; }
     LRESULT SendMessage(UINT message, WPARAM w = 0, LPARAM l = 0) const {
-        return ::SendMessageA(m_hWnd, message, w, l);
+        return ::SendMessageA(Window(), message, w, l);
     }
     bool PostMessage(UINT message, WPARAM w = 0, LPARAM l = 0) const {
-        return ::PostMessageA(m_hWnd, message, w, l) != FALSE;
+        return ::PostMessageA(Window(), message, w, l) != FALSE;
     }
     HFONT GetFont() const { return reinterpret_cast<HFONT>(SendMessage(WM_GETFONT)); }
     HICON SetIcon(HICON icon, bool big) {
         return reinterpret_cast<HICON>(
             SendMessage(WM_SETICON, big ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon)));
     }
-    int SetWindowRgn(HRGN region, bool redraw) { return ::SetWindowRgn(m_hWnd, region, redraw); }
-    bool IsIconic() const { return ::IsIconic(m_hWnd) != FALSE; }
+    int SetWindowRgn(HRGN region, bool redraw) { return ::SetWindowRgn(Window(), region, redraw); }
+    bool IsIconic() const { return ::IsIconic(Window()) != FALSE; }
     bool DestroyWindow();
     // Sends a message to every window below this one, at every depth.
     void SendMessageToDescendants(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
 
 protected:
+    // The window a wrapper calls on; debug builds check that it exists.
+    HWND Window() const {
+        assert(::IsWindow(m_hWnd));
+        return m_hWnd;
+    }
     // Binds the object to the window and installs our window procedure.
     bool Attach(HWND window);
     void Detach();
@@ -113,10 +116,6 @@ protected:
 
     WNDPROC m_superProc = nullptr;
     MSG m_current{};
-
-private:
-    LRESULT RouteControlColour(UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT RouteToChild(HWND child, UINT message, WPARAM wParam, LPARAM lParam);
 };
 
 // Hands a message, from the window it is for up through its parents to

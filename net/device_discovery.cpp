@@ -8,6 +8,8 @@
 #include <memory>
 #include <new>
 
+#include "framework/afx_handle.h"
+
 namespace DeviceDiscovery {
 
 int32_t lastError = 0;
@@ -19,30 +21,13 @@ int32_t foundInterface = 0;
 
 namespace {
 
-// One socket, closed with its owner.
-class UniqueSocket {
-public:
-    UniqueSocket() = default;
-    UniqueSocket(const UniqueSocket&) = delete;
-    UniqueSocket& operator=(const UniqueSocket&) = delete;
-    ~UniqueSocket() { Reset(); }
-
-    SOCKET Get() const { return m_socket; }
-    bool IsOpen() const { return m_socket != INVALID_SOCKET; }
-    SOCKET Release() {
-        const SOCKET socket = m_socket;
-        m_socket = INVALID_SOCKET;
-        return socket;
-    }
-    void Reset(SOCKET socket = INVALID_SOCKET) {
-        if (m_socket != INVALID_SOCKET)
-            ::closesocket(m_socket);
-        m_socket = socket;
-    }
-
-private:
-    SOCKET m_socket = INVALID_SOCKET;
+struct SocketTraits {
+    using Handle = SOCKET;
+    static Handle None() { return INVALID_SOCKET; }
+    static void Free(Handle socket) { ::closesocket(socket); }
 };
+// One socket, closed with its owner.
+using UniqueSocket = UniqueHandle<SocketTraits>;
 
 struct SlotRecord {
     UniqueSocket socket;
@@ -89,7 +74,7 @@ bool Bind(SOCKET socket, uint32_t addressNetworkOrder) {
 // error is still there to read: the caller reads it before anything closes.
 bool OpenBroadcastSocket(UniqueSocket& socket) {
     socket.Reset(::socket(AF_INET, SOCK_DGRAM, 0));
-    if (!socket.IsOpen())
+    if (!socket)
         return false;
     int on = 1;
     return ::setsockopt(socket.Get(), SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on),

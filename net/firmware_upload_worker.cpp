@@ -10,10 +10,9 @@
 #include "net/upload_form_body.h"
 #include "net/upload_request.h"
 #include "shared/shared_values.h"
+#include "shared/timings.h"
 
 HWND UploadStatusWindow = nullptr;
-DWORD UploadReceiveTimeoutMs = 30000;
-DWORD UploadWaitLimitMs = 180000;
 
 namespace {
 
@@ -50,11 +49,6 @@ void SetIfOpen(const std::atomic<HANDLE>& event) {
         ::SetEvent(handle);
 }
 
-struct HandleCloser {
-    void operator()(HANDLE handle) const { ::CloseHandle(handle); }
-};
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
-
 // Everything an asynchronous operation on the request reads or writes. The
 // library may go on using it after a wait has given up, until it has let go
 // of the request.
@@ -69,7 +63,7 @@ struct TransferBuffers {
 // How long the library may still take to let go of a request that was
 // closed with an operation pending: that operation ends with its receive.
 DWORD ClosingWaitMs() {
-    return UploadReceiveTimeoutMs + 1000;
+    return TheTimings.uploadReceiveTimeoutMs + 1000;
 }
 
 // Everything one run opens, released on every exit: the WinINet handles
@@ -86,14 +80,14 @@ public:
         // come.
         bool released = true;
         if (request) {
-            request.Close();
-            released = ::WaitForSingleObject(requestClosed.get(), ClosingWaitMs()) == WAIT_OBJECT_0;
+            request.Reset();
+            released = ::WaitForSingleObject(requestClosed.Get(), ClosingWaitMs()) == WAIT_OBJECT_0;
         }
         g_shared.reporting = false;
-        connection.Close();
+        connection.Reset();
         if (root)
             ::InternetSetStatusCallback(root.Get(), nullptr);
-        root.Close();
+        root.Reset();
         g_shared.connection = nullptr;
         g_shared.request = nullptr;
         if (!released) {
@@ -101,9 +95,9 @@ public:
             // process rather than freed under a pending operation. The
             // events stay too, since a late completion still sets them.
             static_cast<void>(buffers.release());
-            connectReady.release();
-            requestComplete.release();
-            requestClosed.release();
+            connectReady.Release();
+            requestComplete.Release();
+            requestClosed.Release();
             return;
         }
         // The callback no longer finds the events once they are gone.
@@ -113,9 +107,9 @@ public:
     }
 
     std::unique_ptr<TransferBuffers> buffers = std::make_unique<TransferBuffers>();
-    UniqueHandle connectReady;
-    UniqueHandle requestComplete;
-    UniqueHandle requestClosed;
+    UniqueKernelHandle connectReady;
+    UniqueKernelHandle requestComplete;
+    UniqueKernelHandle requestClosed;
     InternetHandle root;
     InternetHandle connection;
     InternetHandle request;
@@ -192,14 +186,14 @@ LPARAM FinalReportOf(const RequestEnd& end) {
 }
 
 bool CreateEvents(UploadRun& run) {
-    run.connectReady.reset(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
-    run.requestComplete.reset(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
-    run.requestClosed.reset(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    run.connectReady.Reset(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    run.requestComplete.Reset(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    run.requestClosed.Reset(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
     if (!run.connectReady || !run.requestComplete || !run.requestClosed)
         return false;
-    g_shared.connectReady = run.connectReady.get();
-    g_shared.requestComplete = run.requestComplete.get();
-    g_shared.requestClosed = run.requestClosed.get();
+    g_shared.connectReady = run.connectReady.Get();
+    g_shared.requestComplete = run.requestComplete.Get();
+    g_shared.requestClosed = run.requestClosed.Get();
     g_shared.reporting = true;
     return true;
 }
@@ -207,7 +201,7 @@ bool CreateEvents(UploadRun& run) {
 // Sends and receives on the connection are bounded, so a router that stops
 // reading or never answers ends the operation with an error.
 void SetTimeouts(HINTERNET handle) {
-    DWORD timeout = UploadReceiveTimeoutMs;
+    DWORD timeout = TheTimings.uploadReceiveTimeoutMs;
     ::InternetSetOptionA(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
     ::InternetSetOptionA(handle, INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof timeout);
 }
@@ -225,7 +219,7 @@ bool OpenRoot(UploadRun& run) {
 
 bool Connect(UploadRun& run, const UploadRequest& request) {
     HINTERNET connection = nullptr;
-    const Completion opened = Complete(run.connectReady.get(), UploadWaitLimitMs, [&] {
+    const Completion opened = Complete(run.connectReady.Get(), TheTimings.uploadWaitLimitMs, [&] {
         connection = ::InternetConnectA(run.root.Get(), request.host, INTERNET_DEFAULT_HTTP_PORT,
                                         AdminUserName.GetString(), request.password,
                                         INTERNET_SERVICE_HTTP, 0, kConnectionContext);
@@ -239,7 +233,7 @@ bool Connect(UploadRun& run, const UploadRequest& request) {
 
 bool OpenRequest(UploadRun& run, const UploadRequest& request) {
     HINTERNET opened = nullptr;
-    const Completion done = Complete(run.requestComplete.get(), UploadWaitLimitMs, [&] {
+    const Completion done = Complete(run.requestComplete.Get(), TheTimings.uploadWaitLimitMs, [&] {
         opened = ::HttpOpenRequestA(run.connection.Get(), "POST", request.object, nullptr, nullptr,
                                     nullptr, INTERNET_FLAG_NO_CACHE_WRITE, kRequestContext);
         return opened != nullptr;
@@ -257,14 +251,12 @@ bool OpenRequest(UploadRun& run, const UploadRequest& request) {
 // The whole form in one zero-filled block, the file read into its place
 // with one read.
 bool BuildBody(UploadRun& run, const UploadRequest& request) {
-    UniqueHandle file(::CreateFileA(request.path, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) {
-        file.release(); // nothing to close
+    UniqueFileHandle file(::CreateFileA(request.path, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         return false;
-    }
     LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file.get(), &size))
+    if (!::GetFileSizeEx(file.Get(), &size))
         return false;
     const std::string path(request.path);
     // Content-Length goes out as a decimal int and every write takes a DWORD.
@@ -282,7 +274,7 @@ bool BuildBody(UploadRun& run, const UploadRequest& request) {
     if (fileSize == 0)
         return true;
     DWORD read = 0;
-    return ::ReadFile(file.get(), buffers.body.get() + layout.fileOffset,
+    return ::ReadFile(file.Get(), buffers.body.get() + layout.fileOffset,
                       static_cast<DWORD>(fileSize), &read, nullptr) &&
            read == fileSize;
 }
@@ -321,7 +313,7 @@ bool StartSending(UploadRun& run) {
     // 40 bytes in a 32-bit build; the library checks the size of its own
     // platform's record.
     record.dwStructSize = sizeof record;
-    return Complete(run.requestComplete.get(), UploadWaitLimitMs, [&] {
+    return Complete(run.requestComplete.Get(), TheTimings.uploadWaitLimitMs, [&] {
                return ::HttpSendRequestExA(run.request.Get(), &record, nullptr, 0,
                                            kRequestContext) != FALSE;
            }).kind == Completion::kDone;
@@ -336,10 +328,11 @@ bool WriteBody(UploadRun& run) {
         const size_t left = buffers.bodyLength - at;
         const DWORD chunk = static_cast<DWORD>(left > kChunkSize ? kChunkSize : left);
         DWORD written = 0; // not used: each chunk starts behind the previous one
-        const Completion sent = Complete(run.requestComplete.get(), UploadWaitLimitMs, [&] {
-            return ::InternetWriteFile(run.request.Get(), buffers.body.get() + at, chunk,
-                                       &written) != FALSE;
-        });
+        const Completion sent =
+            Complete(run.requestComplete.Get(), TheTimings.uploadWaitLimitMs, [&] {
+                return ::InternetWriteFile(run.request.Get(), buffers.body.get() + at, chunk,
+                                           &written) != FALSE;
+            });
         if (sent.kind != Completion::kDone)
             return false;
         at += chunk;
@@ -352,7 +345,7 @@ RequestEnd EndRequest(UploadRun& run) {
     end.bodyHandedOver = true;
     // A router that keeps the connection open without answering is bounded
     // by the receive time-out; the wait limit only backs it up.
-    end.end = Complete(run.requestComplete.get(), UploadWaitLimitMs, [&] {
+    end.end = Complete(run.requestComplete.Get(), TheTimings.uploadWaitLimitMs, [&] {
         return ::HttpEndRequestA(run.request.Get(), nullptr, HSR_INITIATE, kRequestContext) !=
                FALSE;
     });
@@ -370,7 +363,7 @@ RequestEnd EndRequest(UploadRun& run) {
 // the receive time-out in all, and dropped.
 void DrainResponse(UploadRun& run) {
     TransferBuffers& buffers = *run.buffers;
-    const ULONGLONG deadline = ::GetTickCount64() + UploadReceiveTimeoutMs;
+    const ULONGLONG deadline = ::GetTickCount64() + TheTimings.uploadReceiveTimeoutMs;
     for (int reads = 0; reads < kMaxResponseReads; ++reads) {
         const ULONGLONG now = ::GetTickCount64();
         if (now >= deadline)
@@ -382,7 +375,8 @@ void DrainResponse(UploadRun& run) {
         record.lpvBuffer = buffers.piece;
         record.dwBufferLength = kPieceSize;
         const Completion read = Complete(
-            run.requestComplete.get(), left < UploadWaitLimitMs ? left : UploadWaitLimitMs, [&] {
+            run.requestComplete.Get(),
+            left < TheTimings.uploadWaitLimitMs ? left : TheTimings.uploadWaitLimitMs, [&] {
                 return ::InternetReadFileExA(run.request.Get(), &record, IRF_ASYNC,
                                              kRequestContext) != FALSE;
             });

@@ -17,17 +17,6 @@ constexpr LPARAM kUploadNoConnection = 2;
 // The upload page's window; written before the worker starts.
 extern HWND UploadStatusWindow;
 
-// The send and receive time-out of the connection: how long the router may
-// take to accept more of the body, and to answer once the request was ended
-// (a router that restarts at once may never answer; the upload then still
-// counts as done, but the wait must end). Reading the answer takes no longer
-// than this in all.
-extern DWORD UploadReceiveTimeoutMs;
-
-// The longest the worker waits for any one asynchronous operation. No step
-// of a live upload takes this long; it backs up the time-outs above.
-extern DWORD UploadWaitLimitMs;
-
 // The worker keeps its small texts on its stack and the large buffers on
 // the heap; this stack holds them with room to spare.
 constexpr UINT kUploadWorkerStackSize = 20480;

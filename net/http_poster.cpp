@@ -39,9 +39,9 @@ HttpPoster::~HttpPoster() {
 
 void HttpPoster::CloseHandles() {
     // Child first: a parent closed under its children takes them along.
-    m_request.Close();
-    m_connection.Close();
-    m_root.Close();
+    m_request.Reset();
+    m_connection.Reset();
+    m_root.Reset();
 }
 
 bool HttpPoster::Fail() {
@@ -90,8 +90,8 @@ bool HttpPoster::PostMultipart(const char* url, const uint8_t* data, int64_t dat
     const std::string path =
         parts.lpszUrlPath ? std::string(parts.lpszUrlPath, parts.dwUrlPathLength) : std::string();
 
-    m_connection.Close();
-    m_request.Close();
+    m_connection.Reset();
+    m_request.Reset();
 
     const std::vector<uint8_t> body =
         BuildUploadFormBody(name, data, static_cast<size_t>(dataLength));

@@ -1,8 +1,7 @@
 #include "pages/action_popup.h"
 
+#include "shared/timings.h"
 #include "skin/skin_settings.h"
-
-UINT ActionPopup::s_tickPeriodMs = ActionPopup::kDefaultTickPeriodMs;
 
 namespace {
 constexpr int kFrameIds[ActionPopup::kFrameCount] = {IDC_ACTION_FRAME1, IDC_ACTION_FRAME2,
@@ -49,7 +48,7 @@ BOOL ActionPopup::OnInitDialog() {
     ShowFrame(0);
     m_backgroundBrush.DeleteObject();
     m_backgroundBrush.CreateSolidBrush(RGB(103, 125, 210));
-    SetTimer(kTimerId, s_tickPeriodMs);
+    SetTimer(kTimerId, TheTimings.actionTickPeriodMs);
     return TRUE;
 }
 

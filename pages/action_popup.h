@@ -19,10 +19,7 @@ public:
     static constexpr int kUpgrade = 0x1111;
     static constexpr int kFrameCount = 4;
     static constexpr UINT_PTR kTimerId = 400;
-    static constexpr UINT kDefaultTickPeriodMs = 2000;
-    // The timer period of every popup started from now on. The program keeps
-    // the default; tests shorten it so that they need not wait seconds.
-    static UINT s_tickPeriodMs;
+    // The timer period is TheTimings.actionTickPeriodMs.
 
     // Clears ActionDone and ActionCloseNow: a flag set before the popup
     // existed belongs to an earlier operation.

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "framework/afx_app.h"
+
 namespace {
 constexpr size_t kBufferStep = 512;
 // No INI line is this long; the bound only keeps a misbehaving reader from
@@ -31,21 +33,7 @@ CString IniFile::Get(const char* section, const char* key, const char* defaultVa
 }
 
 CString MsgIniPath() {
-    // The program's own path; long paths get a bigger buffer instead of
-    // being cut.
-    std::vector<char> path(MAX_PATH + 1);
-    DWORD length = 0;
-    for (;;) {
-        length = ::GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length < path.size() || path.size() >= 32768)
-            break;
-        path.assign(path.size() * 2, '\0');
-    }
-    CString folder(path.data(), static_cast<int>(length));
-    const int slash = folder.ReverseFind('\\');
-    if (slash >= 0)
-        folder = folder.Left(slash);
-    return folder + "\\MSG.ini";
+    return AfxGetProgramFolder() + "MSG.ini";
 }
 
 CString ReadMsgText(const char* key) {

@@ -7,8 +7,7 @@
 #include "pages/action_popup.h"
 #include "pages/language_pack_answers.h"
 #include "shared/shared_values.h"
-
-unsigned LanguagePackPage::s_initialWaitMs = LanguagePackPage::kInitialWaitMs;
+#include "shared/timings.h"
 
 LanguageFileRead ReadLanguageFile(const std::string& path, LanguageUpload& upload) {
     upload.fileData.reset();
@@ -59,7 +58,7 @@ BOOL LanguagePackPage::OnInitDialog() {
     m_exit.ShowWindow(SW_HIDE);
     m_label1.ShowWindow(SW_HIDE);
     m_label2.ShowWindow(SW_SHOW);
-    m_detection.StartDetection(s_initialWaitMs);
+    m_detection.StartDetection(TheTimings.languagePackInitialWaitMs);
     WaitInPopup(ActionPopup::kFindDevice);
     ApplyDetectionUpdate();
     return TRUE;

@@ -29,11 +29,9 @@ LanguageFileRead ReadLanguageFile(const std::string& path, LanguageUpload& uploa
 class LanguagePackPage : public WizardPage {
 public:
     enum { IDD = IDD_LANGUAGE_PACK };
-    // The router restarts after the firmware upload; the first search waits.
-    static constexpr unsigned kInitialWaitMs = 60000;
+    // The first search waits TheTimings.languagePackInitialWaitMs for the
+    // router to restart; Detect searches after this delay.
     static constexpr unsigned kDetectDelayMs = 500;
-    // The program keeps kInitialWaitMs; only a test executable changes it.
-    static unsigned s_initialWaitMs;
 
     LanguagePackPage();
     ~LanguagePackPage() override;

@@ -30,8 +30,8 @@ BOOL UploadPage::OnQueryCancel() {
 }
 
 bool UploadPage::UploadRunning() const {
-    return m_worker && m_worker->m_hThread &&
-           ::WaitForSingleObject(m_worker->m_hThread, 0) == WAIT_TIMEOUT;
+    return m_worker && m_worker->Handle() &&
+           ::WaitForSingleObject(m_worker->Handle(), 0) == WAIT_TIMEOUT;
 }
 
 LRESULT UploadPage::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {

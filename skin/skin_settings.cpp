@@ -1,5 +1,6 @@
 #include "skin/skin_settings.h"
 
+#include "framework/afx_app.h"
 #include "skin/skin_values.h"
 
 SkinSettings& TheSkin() {
@@ -8,11 +9,7 @@ SkinSettings& TheSkin() {
 }
 
 void SkinSettings::SetSkinFile(const CString& fileName) {
-    char path[MAX_PATH] = {};
-    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    CString modulePath(path, static_cast<int>(length < MAX_PATH ? length : MAX_PATH - 1));
-    const int slash = modulePath.ReverseFind('\\');
-    m_moduleDir = slash >= 0 ? modulePath.Left(slash + 1) : CString();
+    m_moduleDir = AfxGetProgramFolder();
     m_iniPath = m_moduleDir + fileName;
 }
 

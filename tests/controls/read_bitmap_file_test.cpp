@@ -36,11 +36,11 @@ TEST(ReadBitmapFile, ReadsA24BitFileIntoAScreenBitmap) {
     ASSERT_TRUE(read.ok) << read.error;
     ASSERT_TRUE(read.bitmap);
     BITMAP metrics{};
-    ASSERT_NE(::GetObjectA(read.bitmap.get(), sizeof metrics, &metrics), 0);
+    ASSERT_NE(::GetObjectA(read.bitmap.Get(), sizeof metrics, &metrics), 0);
     EXPECT_EQ(metrics.bmWidth, 5);
     EXPECT_EQ(metrics.bmHeight, 3);
-    EXPECT_EQ(PixelOf(read.bitmap.get(), 0, 0), RGB(0, 0, 7));
-    EXPECT_EQ(PixelOf(read.bitmap.get(), 4, 2), RGB(160, 120, 7));
+    EXPECT_EQ(PixelOf(read.bitmap.Get(), 0, 0), RGB(0, 0, 7));
+    EXPECT_EQ(PixelOf(read.bitmap.Get(), 4, 2), RGB(160, 120, 7));
 }
 
 TEST(ReadBitmapFile, ReadsAPaletteFile) {
@@ -62,9 +62,9 @@ TEST(ReadBitmapFile, ReadsAPaletteFile) {
     BitmapFileRead read = ReadBitmapFile(path.c_str());
     ASSERT_TRUE(read.ok) << read.error;
     ASSERT_TRUE(read.bitmap);
-    EXPECT_EQ(PixelOf(read.bitmap.get(), 0, 1), RGB(255, 0, 0));
-    EXPECT_EQ(PixelOf(read.bitmap.get(), 1, 1), RGB(0, 0, 255));
-    EXPECT_EQ(PixelOf(read.bitmap.get(), 0, 0), RGB(0, 0, 255));
+    EXPECT_EQ(PixelOf(read.bitmap.Get(), 0, 1), RGB(255, 0, 0));
+    EXPECT_EQ(PixelOf(read.bitmap.Get(), 1, 1), RGB(0, 0, 255));
+    EXPECT_EQ(PixelOf(read.bitmap.Get(), 0, 0), RGB(0, 0, 255));
 }
 
 TEST(ReadBitmapFile, ALongerInfoHeaderSizeIsReadAsTheFortyByteOne) {
@@ -76,7 +76,7 @@ TEST(ReadBitmapFile, ALongerInfoHeaderSizeIsReadAsTheFortyByteOne) {
     BitmapFileRead read = ReadBitmapFile(path.c_str());
     ASSERT_TRUE(read.ok) << read.error;
     ASSERT_TRUE(read.bitmap);
-    EXPECT_EQ(PixelOf(read.bitmap.get(), 0, 0), RGB(0, 0, 7));
+    EXPECT_EQ(PixelOf(read.bitmap.Get(), 0, 0), RGB(0, 0, 7));
 }
 
 TEST(ReadBitmapFile, RefusesBadFilesWithoutCrashing) {

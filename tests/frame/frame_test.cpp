@@ -417,7 +417,7 @@ TEST_F(FrameTest, HostAndPageAnswerControlColoursByKind) {
         EXPECT_EQ(::GetBkColor(dc), c.background) << c.name;
     }
     LOGBRUSH hostBrush{};
-    ::GetObjectA(host.m_backgroundBrush.m_hObject, sizeof hostBrush, &hostBrush);
+    ::GetObjectA(host.m_backgroundBrush.GetSafeHandle(), sizeof hostBrush, &hostBrush);
     EXPECT_EQ(hostBrush.lbColor, RGB(103, 125, 210));
 
     const ColourCase pageCases[] = {

@@ -269,12 +269,12 @@ TEST_F(MainWindowTest, TheWindowRegionIsNeverDeletedByTheProgram) {
         g_app.m_pMainWnd = &window;
         RunModal(window, {
                              [&] {
-                                 regions.push_back(window.m_windowRegion.m_hObject);
+                                 regions.push_back(window.m_windowRegion.GetSafeHandle());
                                  window.SetWindowPos(nullptr, 0, 0, 300, 200,
                                                      SWP_NOMOVE | SWP_NOZORDER);
                              },
                              [&] {
-                                 regions.push_back(window.m_windowRegion.m_hObject);
+                                 regions.push_back(window.m_windowRegion.GetSafeHandle());
                                  window.EndDialog(IDOK);
                              },
                          });

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "framework/afx_app.h"
 #include "skin/skin_settings.h"
 
 namespace {
@@ -53,6 +54,14 @@ TEST(SkinSettingsTest, TheFileIsFoundBesideTheExecutableNotInTheWorkingFolder) {
 
     EXPECT_EQ(std::string(skin.m_moduleDir), folder);
     EXPECT_EQ(std::string(skin.m_iniPath), folder + "English.ini");
+}
+
+TEST(SkinSettingsTest, TheProgramPathIsReadWholeWhateverTheFirstBuffer) {
+    const std::string whole = AfxGetModulePath().str();
+    ASSERT_GT(whole.size(), 8u);
+    // A buffer too short at first grows until the path fits; nothing is cut.
+    EXPECT_EQ(AfxGetModulePath(4).str(), whole);
+    EXPECT_EQ(AfxGetProgramFolder().str(), whole.substr(0, whole.rfind('\\') + 1));
 }
 
 TEST(SkinSettingsTest, AMissingFileLeavesEveryDefault) {

@@ -17,6 +17,7 @@
 #include "net/upload_form_body.h"
 #include "net/upload_request.h"
 #include "shared/shared_values.h"
+#include "shared/timings.h"
 #include "pages/upload_status.h"
 #include "tests/net/import_hook.h"
 #include "tests/net/system_proxy.h"
@@ -142,7 +143,7 @@ WorkerReports RunWorker(const char* path, const char* host = "127.0.0.1",
         }
     }
     if (thread)
-        ::WaitForSingleObject(thread->m_hThread, 10000);
+        ::WaitForSingleObject(thread->Handle(), 10000);
     ::DestroyWindow(sink);
     EXPECT_EQ(reports.finals, 1);
     std::lock_guard<std::mutex> lock(g_watch.mutex);
@@ -263,15 +264,15 @@ TEST_P(UploadWorkerAnswers, EndAsTheRouterDecides) {
     const AnswerCase& c = GetParam();
     const char path[] = "fw_upload_b.bin";
     WriteImage(path, c.imageSize);
-    UploadReceiveTimeoutMs = c.receiveTimeoutMs;
-    UploadWaitLimitMs = c.waitLimitMs;
+    TheTimings.uploadReceiveTimeoutMs = c.receiveTimeoutMs;
+    TheTimings.uploadWaitLimitMs = c.waitLimitMs;
     TinyHttpServer server(c.plan);
     const ULONGLONG began = ::GetTickCount64();
     const WorkerReports reports = RunWorker(path);
     const ULONGLONG took = ::GetTickCount64() - began;
     server.Finish();
-    UploadReceiveTimeoutMs = 30000;
-    UploadWaitLimitMs = 180000;
+    TheTimings.uploadReceiveTimeoutMs = 30000;
+    TheTimings.uploadWaitLimitMs = 180000;
     EXPECT_EQ(reports.final, c.final) << c.name;
     if (c.released) {
         EXPECT_TRUE(reports.requestReleasedBeforeEnd) << c.name;
@@ -370,11 +371,11 @@ TEST(UploadWorker, FailsWhenItGivesUpOnAPendingWrite) {
                     reinterpret_cast<void*>(&ThirdWriteNeverCompletes));
     ASSERT_TRUE(hook.Installed());
     g_realWrite = hook.Original<WriteFunction>();
-    UploadWaitLimitMs = 500;
+    TheTimings.uploadWaitLimitMs = 500;
     const ULONGLONG began = ::GetTickCount64();
     const WorkerReports reports = RunWorker(path);
     const ULONGLONG took = ::GetTickCount64() - began;
-    UploadWaitLimitMs = 180000;
+    TheTimings.uploadWaitLimitMs = 180000;
     EXPECT_EQ(reports.final, kUploadFailed);
     EXPECT_LT(took, 15000u);
     EXPECT_TRUE(reports.requestReleasedBeforeEnd);

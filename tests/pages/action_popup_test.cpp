@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "pages/action_popup.h"
+#include "shared/timings.h"
 #include "tests/pages/page_test_support.h"
 
 namespace {
@@ -126,8 +127,8 @@ TimedSteps* TimedSteps::current = nullptr;
 
 TEST(ActionPopupModal, EnterDoesNotEndThePopupWhileItsOperationRuns) {
     MessageBoxWatcher boxes;
-    const UINT saved = ActionPopup::s_tickPeriodMs;
-    ActionPopup::s_tickPeriodMs = 20;
+    const UINT saved = TheTimings.actionTickPeriodMs;
+    TheTimings.actionTickPeriodMs = 20;
     ActionPopup popup;
     popup.m_mode = ActionPopup::kUpgrade;
     bool shownAfterEnter = false;
@@ -148,7 +149,7 @@ TEST(ActionPopupModal, EnterDoesNotEndThePopupWhileItsOperationRuns) {
     const INT_PTR result = popup.DoModal();
     ::KillTimer(nullptr, timer);
     TimedSteps::current = nullptr;
-    ActionPopup::s_tickPeriodMs = saved;
+    TheTimings.actionTickPeriodMs = saved;
     EXPECT_TRUE(shownAfterEnter);
     EXPECT_EQ(result, 0) << "ended by its timer, not by Enter";
     EXPECT_EQ(steps.next, 2u);
@@ -156,8 +157,8 @@ TEST(ActionPopupModal, EnterDoesNotEndThePopupWhileItsOperationRuns) {
 
 TEST(ActionPopupModal, TheTimerEndsTheModalRunWithResultZero) {
     MessageBoxWatcher boxes;
-    const UINT saved = ActionPopup::s_tickPeriodMs;
-    ActionPopup::s_tickPeriodMs = 20;
+    const UINT saved = TheTimings.actionTickPeriodMs;
+    TheTimings.actionTickPeriodMs = 20;
     ActionPopup popup;
     popup.m_mode = ActionPopup::kUpgrade;
     // The operation ends on another thread while the popup runs.
@@ -169,7 +170,7 @@ TEST(ActionPopupModal, TheTimerEndsTheModalRunWithResultZero) {
     const INT_PTR result = popup.DoModal();
     const DWORD elapsed = ::GetTickCount() - started;
     worker.join();
-    ActionPopup::s_tickPeriodMs = saved;
+    TheTimings.actionTickPeriodMs = saved;
     EXPECT_EQ(result, 0);
     EXPECT_EQ(popup.m_ticksAfterEnd, 6);
     EXPECT_LT(elapsed, 10000u);

@@ -166,7 +166,7 @@ TEST(UploadPageCancel, IsRefusedWhileTheWorkerRuns) {
     ASSERT_NE(page.m_worker, nullptr);
     EXPECT_FALSE(page.OnQueryCancel());
     ::SetEvent(release);
-    ASSERT_EQ(::WaitForSingleObject(page.m_worker->m_hThread, 10000), WAIT_OBJECT_0);
+    ASSERT_EQ(::WaitForSingleObject(page.m_worker->Handle(), 10000), WAIT_OBJECT_0);
     EXPECT_TRUE(page.OnQueryCancel()) << "once it has ended";
     ::CloseHandle(release);
 }

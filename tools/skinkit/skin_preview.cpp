@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "shared/timings.h"
 #include "skin/skin_settings.h"
 #include "tests/driver/screen_capture.h"
 
@@ -147,7 +148,7 @@ int RenderPreview(const SkinnedWindows& windows, const char* outDir) {
 
     // The wait popup with each caption; its pictures do not move while the
     // preview is taken.
-    ActionPopup::s_tickPeriodMs = 0x7FFFFFFF;
+    TheTimings.actionTickPeriodMs = 0x7FFFFFFF;
     std::vector<std::string> seen;
     for (int mode : kActionPopupModes) {
         const std::string entry = ActionCaptionEntry(mode);

@@ -1,0 +1,3 @@
+#include "shared/timings.h"
+
+Timings TheTimings;
