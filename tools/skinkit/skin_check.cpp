@@ -62,7 +62,7 @@ struct Picture {
     int height = 0;
 };
 
-struct Placed {
+struct PlacedLabel {
     std::string section;
     std::string entry;
     RECT rect;
@@ -70,7 +70,7 @@ struct Placed {
 
 class Checker {
 public:
-    Checker(const SkinSettings& skin) : m_skin(skin) {}
+    explicit Checker(const SkinSettings& skin) : m_skin(skin) {}
 
     std::vector<std::string> Run(const std::vector<SkinnedWindow>& windows) {
         if (::GetFileAttributesA(m_skin.m_iniPath) == INVALID_FILE_ATTRIBUTES) {
@@ -247,7 +247,7 @@ private:
         return picture;
     }
 
-    static RECT Placed(const RECT& templateRect, int x, int y, int width, int height) {
+    static RECT PlaceRect(const RECT& templateRect, int x, int y, int width, int height) {
         RECT rect = templateRect;
         if (x != -1 && y != -1)
             ::OffsetRect(&rect, x - rect.left, y - rect.top);
@@ -265,7 +265,7 @@ private:
                    Printf("template %u could not be measured", window.templateId));
             return;
         }
-        std::vector<struct Placed> labels;
+        std::vector<PlacedLabel> labels;
         for (const ControlRow& row : window.rows) {
             if (row.kind == ControlRow::kPlain)
                 continue;
@@ -283,7 +283,7 @@ private:
                 CString problem;
                 GatherBitmapEntry(m_skin, row.section, row.entry, &out, &problem);
                 CheckPicture(row, section, entry, out.filePath);
-                rect = Placed(templateRect, out.x, out.y, out.width, out.height);
+                rect = PlaceRect(templateRect, out.x, out.y, out.width, out.height);
             } else if (row.kind == ControlRow::kButton) {
                 ButtonEntry out;
                 CString problem;
@@ -291,12 +291,12 @@ private:
                 const Picture strip = CheckPicture(row, section, entry, out.filePath);
                 if (!strip.ok)
                     continue;
-                rect = Placed(templateRect, out.x, out.y, strip.width / 3, strip.height);
+                rect = PlaceRect(templateRect, out.x, out.y, strip.width / 3, strip.height);
             } else {
                 StaticEntry out;
                 CString problem;
                 GatherStaticEntry(m_skin, row.section, row.entry, &out, &problem);
-                rect = Placed(templateRect, out.x, out.y, out.width, out.height);
+                rect = PlaceRect(templateRect, out.x, out.y, out.width, out.height);
                 labels.push_back({section, entry, rect});
             }
             if (rect.left < 0 || rect.top < 0 || rect.right > layout.client.cx ||
@@ -311,7 +311,7 @@ private:
 
     // Labels shown in turn share one place exactly; any other overlap hides
     // part of a text.
-    void CheckOverlaps(const std::vector<struct Placed>& labels) {
+    void CheckOverlaps(const std::vector<PlacedLabel>& labels) {
         for (size_t i = 0; i < labels.size(); ++i) {
             for (size_t j = 0; j < i; ++j) {
                 RECT common;

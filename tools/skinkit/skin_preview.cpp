@@ -151,8 +151,9 @@ int RenderPreview(const SkinnedWindows& windows, const char* outDir) {
     TheTimings.actionTickPeriodMs = 0x7FFFFFFF;
     std::vector<std::string> seen;
     for (int mode : kActionPopupModes) {
-        const std::string entry = ActionCaptionEntry(mode);
-        if (std::find(seen.begin(), seen.end(), entry) != seen.end())
+        const char* caption = ActionCaptionEntry(mode);
+        const std::string entry = caption ? caption : "";
+        if (!caption || std::find(seen.begin(), seen.end(), entry) != seen.end())
             continue;
         seen.push_back(entry);
         ActionPopup popup;

@@ -28,29 +28,29 @@ CString Folder(const char* path) {
     return folder;
 }
 
-// The loaders' messages while the skin tools load entries: the check and the
-// preview report for themselves, so none may open a message box.
-void Quiet(const char* message) {
+// The loaders' messages (the preview loads entries as the windows do) go
+// to the error output, not to a message box nobody is there to close.
+void ToErrorOutput(const char* message) {
     std::fprintf(stderr, "skinkit: %s\n", message);
 }
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3 || (std::strcmp(argv[1], "check") != 0 && std::strcmp(argv[1], "preview") != 0) ||
-        (std::strcmp(argv[1], "preview") == 0) != (argc == 4) ||
-        (std::strcmp(argv[1], "check") == 0 && argc != 3)) {
+    const bool check = argc == 3 && std::strcmp(argv[1], "check") == 0;
+    const bool preview = argc == 4 && std::strcmp(argv[1], "preview") == 0;
+    if (!check && !preview) {
         Usage();
         return kUsage;
     }
     AfxInitCommonControls();
-    SetSkinReporter(&Quiet);
+    SetSkinReporter(&ToErrorOutput);
     SkinSettings& skin = TheSkin();
     skin.m_moduleDir = Folder(argv[2]);
     skin.m_iniPath = skin.m_moduleDir + "English.ini";
     skin.LoadCommonSection();
 
     SkinnedWindows windows;
-    if (std::strcmp(argv[1], "check") == 0) {
+    if (check) {
         const std::vector<std::string> lines = CheckSkin(skin, windows.List());
         for (const std::string& line : lines)
             std::printf("%s\n", line.c_str());

@@ -35,10 +35,12 @@ SkinnedWindows::SkinnedWindows() {
     std::vector<const char*> captions;
     for (int mode : kActionPopupModes) {
         const char* entry = ActionCaptionEntry(mode);
+        if (!entry)
+            continue;
         bool seen = false;
         for (const char* caption : captions)
             seen = seen || std::strcmp(caption, entry) == 0;
-        if (entry && !seen) {
+        if (!seen) {
             captions.push_back(entry);
             wait.rows.emplace_back(IDC_ACTION_CAPTION, popup.m_caption, "Action", entry);
         }
