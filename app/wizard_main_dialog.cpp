@@ -11,6 +11,9 @@ constexpr int kVerifyPosition = 3;
 constexpr int kUploadPosition = 4;
 constexpr int kFinishPosition = 6;
 
+constexpr int kLabelIds[WizardMainDialog::kLabelCount] = {IDC_MAIN_LABEL1, IDC_MAIN_LABEL2,
+                                                          IDC_MAIN_LABEL3, IDC_MAIN_LABEL4};
+
 // The control of a dialog that holds `focus` (the address control for one
 // of its fields), if it is one a user can Tab to and sees.
 bool IsVisibleTabStop(HWND focus) {
@@ -31,11 +34,8 @@ WizardMainDialog::WizardMainDialog(CWnd* parent)
     m_controls = {{IDC_BACKGROUND, m_background, "DialogMain", "Background"},
                   {IDC_MAIN_EXIT, m_exit, "Control", "Exit"},
                   {IDC_MAIN_BACK, m_back, "Control", "Back"},
-                  {IDC_MAIN_NEXT, m_next, "Control", "Next"},
-                  {IDC_MAIN_LABEL1, m_label1, "DialogMain", "Label1"},
-                  {IDC_MAIN_LABEL2, m_label2, "DialogMain", "Label2"},
-                  {IDC_MAIN_LABEL3, m_label3, "DialogMain", "Label3"},
-                  {IDC_MAIN_LABEL4, m_label4, "DialogMain", "Label4"}};
+                  {IDC_MAIN_NEXT, m_next, "Control", "Next"}};
+    AddLabelRows(m_controls, "DialogMain", kLabelIds, m_labels, kLabelCount);
 }
 
 WizardMainDialog::~WizardMainDialog() {
@@ -168,7 +168,7 @@ void WizardMainDialog::ApplyFrameAfterNext() {
     case kLoginPosition:
         skin.LoadBitmapEntry("DialogMain", kPlainBackgroundEntry, &m_background);
         ShowFrameButtons(SW_SHOWNORMAL);
-        m_label1.ShowWindow(SW_HIDE);
+        m_labels[0].ShowWindow(SW_HIDE);
         break;
     case kVerifyPosition:
         ReskinNextButton(kUpgradeLookEntry);
@@ -179,7 +179,7 @@ void WizardMainDialog::ApplyFrameAfterNext() {
     case kFinishPosition:
         skin.LoadBitmapEntry("DialogMain", "Background", &m_background);
         ShowFrameButtons(SW_HIDE);
-        m_label1.ShowWindow(SW_SHOWNORMAL);
+        m_labels[0].ShowWindow(SW_SHOWNORMAL);
         break;
     default:
         break;
@@ -191,7 +191,7 @@ void WizardMainDialog::ApplyFrameAfterBack() {
     case kWelcomePosition:
         ShowFrameButtons(SW_HIDE);
         TheSkin().LoadBitmapEntry("DialogMain", "Background", &m_background);
-        m_label1.ShowWindow(SW_SHOWNORMAL);
+        m_labels[0].ShowWindow(SW_SHOWNORMAL);
         break;
     case kLoginPosition:
         ReskinNextButton("Next");

@@ -28,10 +28,9 @@ public:
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
-    SkinnedLabel m_label4;
-    SkinnedLabel m_label3;
-    SkinnedLabel m_label2;
-    SkinnedLabel m_label1;
+    static constexpr int kLabelCount = 4;
+    // Label1 .. Label4 of section "DialogMain".
+    SkinnedLabel m_labels[kLabelCount];
     SkinnedBitmap m_background;
     CHoverButtonEx m_next;
     CHoverButtonEx m_exit;

@@ -8,7 +8,7 @@
 #include "framework/afx_wnd.h"
 
 // Statics and buttons draw themselves when owner-drawn (DrawItem).
-class CStatic : public CWnd {
+class COwnerDrawControl : public CWnd {
 public:
     virtual void DrawItem(LPDRAWITEMSTRUCT /*item*/) {}
     bool OnDrawItemReflected(LPDRAWITEMSTRUCT item) override {
@@ -17,14 +17,9 @@ public:
     }
 };
 
-class CButton : public CWnd {
-public:
-    virtual void DrawItem(LPDRAWITEMSTRUCT /*item*/) {}
-    bool OnDrawItemReflected(LPDRAWITEMSTRUCT item) override {
-        DrawItem(item);
-        return true;
-    }
-};
+class CStatic : public COwnerDrawControl {};
+
+class CButton : public COwnerDrawControl {};
 
 // A button that draws itself from up to four bitmaps (normal, selected,
 // focused, disabled); the bitmaps belong to the button.

@@ -93,17 +93,5 @@ bool ActionPopup::OnTick() {
 }
 
 HBRUSH ActionPopup::OnCtlColor(CDC* dc, CWnd* /*control*/, UINT nCtlColor) {
-    switch (nCtlColor) {
-    case CTLCOLOR_EDIT:
-    case CTLCOLOR_LISTBOX:
-    case CTLCOLOR_BTN:
-    case CTLCOLOR_SCROLLBAR:
-    case CTLCOLOR_STATIC:
-        dc->SetTextColor(RGB(0, 0, 0));
-        dc->SetBkColor(RGB(153, 204, 51));
-        break;
-    default:
-        break;
-    }
-    return m_backgroundBrush;
+    return ColourControl(dc, nCtlColor, RGB(0, 0, 0), RGB(153, 204, 51), m_backgroundBrush);
 }

@@ -180,22 +180,9 @@ BOOL WizardHostDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
 }
 
 HBRUSH WizardHostDialog::OnCtlColor(CDC* dc, CWnd*, UINT nCtlColor) {
-    switch (nCtlColor) {
-    case CTLCOLOR_STATIC:
-        dc->SetTextColor(RGB(205, 205, 238));
-        dc->SetBkColor(RGB(102, 102, 204));
-        break;
-    case CTLCOLOR_EDIT:
-    case CTLCOLOR_LISTBOX:
-    case CTLCOLOR_BTN:
-    case CTLCOLOR_SCROLLBAR:
-        dc->SetTextColor(RGB(255, 255, 255));
-        dc->SetBkColor(RGB(102, 102, 204));
-        break;
-    default:
-        break;
-    }
-    return m_backgroundBrush;
+    // Static texts in a paler colour than the other controls.
+    const COLORREF text = nCtlColor == CTLCOLOR_STATIC ? RGB(205, 205, 238) : RGB(255, 255, 255);
+    return ColourControl(dc, nCtlColor, text, RGB(102, 102, 204), m_backgroundBrush);
 }
 
 LRESULT WizardHostDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {

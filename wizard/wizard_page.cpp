@@ -41,20 +41,24 @@ BOOL WizardPage::OnCommand(WPARAM wParam, LPARAM lParam) {
     return CDialog::OnCommand(wParam, lParam);
 }
 
-HBRUSH WizardPage::OnCtlColor(CDC* dc, CWnd* /*control*/, UINT nCtlColor) {
+HBRUSH ColourControl(CDC* dc, UINT nCtlColor, COLORREF text, COLORREF back, HBRUSH brush) {
     switch (nCtlColor) {
     case CTLCOLOR_STATIC:
     case CTLCOLOR_EDIT:
     case CTLCOLOR_LISTBOX:
     case CTLCOLOR_BTN:
     case CTLCOLOR_SCROLLBAR:
-        dc->SetTextColor(RGB(0, 0, 0));
-        dc->SetBkColor(RGB(255, 255, 255));
+        dc->SetTextColor(text);
+        dc->SetBkColor(back);
         break;
     default:
         break;
     }
-    return m_brush;
+    return brush;
+}
+
+HBRUSH WizardPage::OnCtlColor(CDC* dc, CWnd* /*control*/, UINT nCtlColor) {
+    return ColourControl(dc, nCtlColor, RGB(0, 0, 0), RGB(255, 255, 255), m_brush);
 }
 
 void WizardPage::SetTabOrder(const std::vector<int>& ids) {

@@ -58,3 +58,8 @@ public:
     BOOL m_active = FALSE;
     int m_pageId;
 };
+
+// The colour answer of a window for a control of one of the kinds its
+// template holds (static, edit, list box, button, scroll bar): text and
+// background colour set on dc; brush, whatever the kind.
+HBRUSH ColourControl(CDC* dc, UINT nCtlColor, COLORREF text, COLORREF back, HBRUSH brush);
