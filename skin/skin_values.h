@@ -38,5 +38,11 @@ struct FontSizeValue {
 // height. Not given: the common point size.
 FontSizeValue ParseFontSize(const std::string& value, bool given, int commonSize);
 
+// Far above any text that fits a window; the bound keeps the conversion to
+// tenths of a point inside an int whatever number a skin file holds.
+constexpr int kMaxFontPoints = 1000;
+// A point size within -kMaxFontPoints to kMaxFontPoints.
+int ClampFontPoints(int points);
+
 // Button texts write line breaks as the two characters \r and \n.
 std::string ReplaceButtonEscapes(std::string text);
