@@ -86,14 +86,6 @@ FontSizeValue ParseFontSize(const std::string& value, bool given, int commonSize
     return size;
 }
 
-int ClampFontPoints(int points) {
-    if (points > kMaxFontPoints)
-        return kMaxFontPoints;
-    if (points < -kMaxFontPoints)
-        return -kMaxFontPoints;
-    return points;
-}
-
 namespace {
 void ReplaceAll(std::string& text, const std::string& from, char to) {
     size_t pos = 0;

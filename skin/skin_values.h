@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "controls/font_points.h" // ClampFontPoints, kMaxFontPoints
+
 // The n-th comma-separated field of a value, counting from 1. Fields are not
 // trimmed. n of 0 or less counts as 1; a value with fewer fields gives "".
 std::string GetFieldText(const std::string& value, int n);
@@ -37,12 +39,6 @@ struct FontSizeValue {
 // A font size entry: one number is a point size, two numbers are width and
 // height. Not given: the common point size.
 FontSizeValue ParseFontSize(const std::string& value, bool given, int commonSize);
-
-// Far above any text that fits a window; the bound keeps the conversion to
-// tenths of a point inside an int whatever number a skin file holds.
-constexpr int kMaxFontPoints = 1000;
-// A point size within -kMaxFontPoints to kMaxFontPoints.
-int ClampFontPoints(int points);
 
 // Button texts write line breaks as the two characters \r and \n.
 std::string ReplaceButtonEscapes(std::string text);
