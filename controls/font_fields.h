@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "framework/afx_gdi.h"
+#include "controls/font_points.h"
 
 // lfFaceName holds 31 characters and the terminator, so longer names are
 // cut to their first 31 characters rather than written past the field.
@@ -16,19 +17,11 @@ template <std::size_t N> void CopyFaceName(char (&field)[N], const char* name) {
     field[kept] = '\0';
 }
 
-// Far above any text that fits a window; the bound keeps the conversion to
-// tenths of a point inside an int whatever number a skin file holds.
-constexpr int kMaxFontPoints = 1000;
-
 // A point size as the screen's pixel height and width: a point font in the
 // same face converts it, and only its height and width are taken over.
 inline void SetPointSize(LOGFONTA& font, int points) {
-    if (points > kMaxFontPoints)
-        points = kMaxFontPoints;
-    if (points < -kMaxFontPoints)
-        points = -kMaxFontPoints;
     CFont pointFont;
-    pointFont.CreatePointFont(points * 10, font.lfFaceName, nullptr);
+    pointFont.CreatePointFont(ClampFontPoints(points) * 10, font.lfFaceName, nullptr);
     LOGFONTA converted{};
     if (pointFont.GetLogFont(&converted)) {
         font.lfHeight = converted.lfHeight;

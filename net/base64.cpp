@@ -20,6 +20,9 @@ size_t GroupsPerLine(int lineLength) {
 int Base64Encode(const uint8_t* src, char* dst, int length, int lineLength) {
     if (length < 0)
         length = 0;
+    // Wider than int: lineLength - 4 must not overflow for the smallest
+    // line lengths.
+    const long long lineLimit = static_cast<long long>(lineLength) - 4;
     int written = 0;
     int lineCount = 0;
     int i = 0;
@@ -30,7 +33,7 @@ int Base64Encode(const uint8_t* src, char* dst, int length, int lineLength) {
         dst[written++] = kAlphabet[((b1 & 15) << 2) | (b2 >> 6)];
         dst[written++] = kAlphabet[b2 & 63];
         lineCount += 4;
-        if (lineCount > lineLength - 4) {
+        if (lineCount > lineLimit) {
             dst[written++] = '\r';
             dst[written++] = '\n';
             lineCount = 0;

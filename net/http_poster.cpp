@@ -186,9 +186,8 @@ bool HttpPoster::ReadStatus() {
 // there), within the time-out in all and kMaxResponseLength bytes.
 bool HttpPoster::ReadResponse() {
     HINTERNET request = m_request.Get();
-    std::vector<char> chunk(kReadChunk + 2, 0);
-    m_response.assign(1, 0);
-    size_t total = 0;
+    std::vector<char> chunk(kReadChunk, 0);
+    m_response.Clear();
     const ULONGLONG deadline = ::GetTickCount64() + m_timeoutMs;
     for (;;) {
         // Waits at most the receive time-out; 0 at the answer's end.
@@ -197,7 +196,7 @@ bool HttpPoster::ReadResponse() {
             return Fail();
         if (available == 0)
             break;
-        if (total + available > kMaxResponseLength)
+        if (!m_response.Fits(available))
             return FailWith(ERROR_INSUFFICIENT_BUFFER);
         if (::GetTickCount64() >= deadline)
             return FailWith(ERROR_INTERNET_TIMEOUT);
@@ -207,11 +206,8 @@ bool HttpPoster::ReadResponse() {
             return Fail();
         if (got == 0)
             break;
-        chunk[got] = 0;
-        m_response.resize(total + got + 1);
-        std::memcpy(m_response.data() + total, chunk.data(), got);
-        total += got;
-        m_response[total] = 0;
+        if (!m_response.Append(chunk.data(), got))
+            return FailWith(ERROR_INSUFFICIENT_BUFFER);
     }
     // An answer that ends before its Content-Length was cut off. A decoded
     // answer's length is not the one on the wire, so it is not compared.
@@ -223,7 +219,7 @@ bool HttpPoster::ReadResponse() {
     size = sizeof length;
     if (::HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length,
                          &size, nullptr) &&
-        length != total)
+        length != m_response.Length())
         return FailWith(ERROR_HANDLE_EOF);
     return true;
 }
@@ -237,7 +233,7 @@ bool HttpPoster::PostAndRead(std::string* response, const char* url, const uint8
         return false;
     const bool read = ReadStatus() && ReadResponse();
     if (read)
-        *response = m_response.data(); // up to the first NUL byte
+        *response = m_response.Text(); // up to the first NUL byte
     CloseHandles();
     if (!read)
         return false;

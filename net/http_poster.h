@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "net/internet_handle.h"
+#include "net/response_text.h"
 
 class HttpPoster {
 public:
@@ -61,7 +62,7 @@ private:
     InternetHandle m_root;
     InternetHandle m_request;
     InternetHandle m_connection;
-    std::vector<char> m_response; // NUL-terminated text
+    ResponseText m_response{kMaxResponseLength};
     DWORD m_lastError = 0;
     DWORD m_httpStatus = 0;
     DWORD m_pauseAfterSendMs;

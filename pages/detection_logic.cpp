@@ -40,6 +40,15 @@ uint32_t HostToNetwork32(uint32_t host) {
 }
 
 void DetectionLogic::StartDetection(unsigned delayMs) {
+    // What is left of an earlier search stops here: a late reply to it must
+    // not be kept for the search that starts now (whose first tick would
+    // then wipe the kept record).
+    m_actions.KillTimer(TIMER_RETRY);
+    m_actions.KillTimer(TIMER_RESEND);
+    if (slot != 0) {
+        m_actions.CloseSlot(slot);
+        slot = 0;
+    }
     detected = false;
     queryPhase = 0;
     m_actions.SetTimer(TIMER_START, delayMs);
@@ -69,6 +78,11 @@ uint16_t DetectionLogic::NextSequence() {
 }
 
 void DetectionLogic::FailWithoutSocket() {
+    // The search ends here. Its timers stop before the box goes up: the
+    // box's message loop would otherwise let them tick into a search that
+    // has no socket.
+    m_actions.KillTimer(TIMER_RETRY);
+    m_actions.KillTimer(TIMER_RESEND);
     m_actions.ShowCommunicationError();
     m_actions.SetActionDone();
 }
@@ -96,6 +110,10 @@ void DetectionLogic::OnStartTick() {
         return;
     }
     if (!BeginDiscovery(true))
+        return;
+    // The box of a failed send lets replies in: one may have found the
+    // router meanwhile, and then there is nothing to retry.
+    if (detected)
         return;
     // Retries run whether or not the first send went out.
     m_actions.SetTimer(TIMER_RETRY, kRetryPeriodMs);
@@ -129,9 +147,8 @@ void DetectionLogic::OnRetryTick() {
         m_actions.CloseSlot(slot);
         m_actions.SetBindPosition(0);
         // Same sequence as the first request; TIMER_RETRY keeps running
-        // unless there is no socket to retry on.
-        if (!BeginDiscovery(false))
-            m_actions.KillTimer(TIMER_RETRY);
+        // unless there is no socket to retry on (BeginDiscovery stops it).
+        BeginDiscovery(false);
         return;
     }
     const int count = m_actions.LocalAddressCount();
@@ -188,7 +205,9 @@ bool DetectionLogic::SendDiscovery() {
 }
 
 void DetectionLogic::OnDiscoveryReply() {
-    if (detected)
+    // A message may come from a socket closed since it was posted; with no
+    // socket of our own there is nothing to read.
+    if (detected || slot == 0)
         return;
     // From a cleared buffer: a short reply reads as zeros past its end, never
     // as bytes of an earlier datagram.
@@ -241,7 +260,7 @@ void DetectionLogic::SendQuery(int32_t selectedLanguage) {
 }
 
 void DetectionLogic::OnQueryReply() {
-    if (acknowledged)
+    if (acknowledged || slot == 0)
         return;
     // The buffer still holds our own query: a one-byte datagram would read
     // as its header.

@@ -1,6 +1,8 @@
 #include "skin/skin_settings.h"
 
 #include "framework/afx_app.h"
+#include "framework/profile_text.h"
+#include "skin/common_section.h"
 #include "skin/skin_values.h"
 
 SkinSettings& TheSkin() {
@@ -14,12 +16,13 @@ void SkinSettings::SetSkinFile(const CString& fileName) {
 }
 
 BOOL SkinSettings::ReadValue(const CString& section, const CString& key, CString& value) const {
-    // A buffer of 512 bytes with a declared size of 511: values are cut to
-    // their first 510 characters, as the skin format has always promised.
-    char buffer[512] = {};
-    const DWORD read = ::GetPrivateProfileStringA(section, key, "", buffer, 511, m_iniPath);
-    value = CString(buffer, static_cast<int>(read));
-    return read != 0;
+    // Values are cut to their first 510 characters, as the skin format has
+    // always promised.
+    value = CString(ReadCutProfileText([&](char* buffer, size_t size) -> size_t {
+        return ::GetPrivateProfileStringA(section, key, "", buffer, static_cast<DWORD>(size),
+                                          m_iniPath);
+    }));
+    return !value.IsEmpty();
 }
 
 CString SkinSettings::GetField(const CString& value, int n) {
@@ -27,27 +30,33 @@ CString SkinSettings::GetField(const CString& value, int n) {
 }
 
 void SkinSettings::LoadCommonSection() {
-    const CString section = "Common";
-    CString value;
-    if (ReadValue(section, "TextColor", value))
-        m_textColor = ParseColour(value.str());
-    if (ReadValue(section, "FontName", value))
-        m_fontName = value;
-    if (ReadValue(section, "FontSize", value))
-        m_fontSize = static_cast<int>(AtolLike(value.str()));
-    if (ReadValue(section, "FontWeight", value))
-        m_fontWeight = static_cast<int>(AtolLike(value.str()));
-    if (ReadValue(section, "Transparent", value))
-        m_transparent = ParseFlag(value.str()) ? TRUE : FALSE;
-    if (ReadValue(section, "BkColor", value))
-        m_bkColor = ParseColour(value.str());
-    if (ReadValue(section, "ActiveColor", value))
-        m_activeColor = ParseColour(value.str());
-    if (ReadValue(section, "NoActiveColor", value))
-        m_noActiveColor = ParseColour(value.str());
-    if (ReadValue(section, "ClickOffset", value)) {
-        const PairValue offset = ParsePair(value.str());
-        m_clickOffsetX = offset.a;
-        m_clickOffsetY = offset.b;
-    }
+    CommonSection common;
+    common.fontName = m_fontName.str();
+    common.fontSize = m_fontSize;
+    common.fontWeight = m_fontWeight;
+    common.textColor = m_textColor;
+    common.bkColor = m_bkColor;
+    common.transparent = m_transparent != FALSE;
+    common.noActiveColor = m_noActiveColor;
+    common.activeColor = m_activeColor;
+    common.clickOffsetX = m_clickOffsetX;
+    common.clickOffsetY = m_clickOffsetY;
+    ReadCommonSection(
+        [this](const char* key, std::string* value) {
+            CString text;
+            const BOOL given = ReadValue("Common", key, text);
+            *value = text.str();
+            return given != FALSE;
+        },
+        &common);
+    m_fontName = CString(common.fontName);
+    m_fontSize = common.fontSize;
+    m_fontWeight = common.fontWeight;
+    m_textColor = common.textColor;
+    m_bkColor = common.bkColor;
+    m_transparent = common.transparent ? TRUE : FALSE;
+    m_noActiveColor = common.noActiveColor;
+    m_activeColor = common.activeColor;
+    m_clickOffsetX = common.clickOffsetX;
+    m_clickOffsetY = common.clickOffsetY;
 }

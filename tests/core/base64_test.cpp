@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <vector>
 
 namespace {
@@ -59,7 +60,7 @@ TEST(Base64Encode, BreaksLineAfter128CharactersEvenAtTheEnd) {
 TEST(Base64EncodedSize, AgreesWithTheEncoderForManyLengths) {
     std::vector<uint8_t> data(400, 0x5A);
     std::vector<char> out(1024, 'X');
-    for (int lineLength : {0, 3, 4, 7, 8, 9, 16, 76, 128}) {
+    for (int lineLength : {INT_MIN, -1, 0, 3, 4, 7, 8, 9, 16, 76, 128, INT_MAX}) {
         for (int length = 0; length <= 400; ++length) {
             const size_t expected = Base64EncodedSize(static_cast<size_t>(length), lineLength);
             ASSERT_LT(expected, out.size());
