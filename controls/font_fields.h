@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstring>
 
-#include "controls/font_points.h"
 #include "framework/afx_gdi.h"
+#include "controls/font_points.h"
 
 // lfFaceName holds 31 characters and the terminator, so longer names are
 // cut to their first 31 characters rather than written past the field.

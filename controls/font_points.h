@@ -1,5 +1,4 @@
-// The bound of a font's point size, shared by the controls that turn points
-// into a font and the skin reader that reads them.
+// The bound on a point size, shared by the skin reader and the controls.
 #pragma once
 
 // Far above any text that fits a window; the bound keeps the conversion to
@@ -8,9 +7,6 @@ constexpr int kMaxFontPoints = 1000;
 
 // A point size within -kMaxFontPoints to kMaxFontPoints.
 constexpr int ClampFontPoints(int points) {
-    if (points > kMaxFontPoints)
-        return kMaxFontPoints;
-    if (points < -kMaxFontPoints)
-        return -kMaxFontPoints;
-    return points;
+    return points > kMaxFontPoints ? kMaxFontPoints
+                                   : (points < -kMaxFontPoints ? -kMaxFontPoints : points);
 }

@@ -5,8 +5,6 @@
 #include <cstdint>
 #include <string>
 
-#include "controls/font_points.h" // ClampFontPoints, kMaxFontPoints
-
 // The n-th comma-separated field of a value, counting from 1. Fields are not
 // trimmed. n of 0 or less counts as 1; a value with fewer fields gives "".
 std::string GetFieldText(const std::string& value, int n);

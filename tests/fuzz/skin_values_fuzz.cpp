@@ -5,6 +5,7 @@
 // wrote. Beyond the sanitizers each result is compared with a plain
 // reference, and values must stay in their ranges: colours in 24 bits, font
 // point sizes within the clamp, texts within the cut.
+#include "controls/font_points.h"
 #include "framework/profile_text.h"
 #include "skin/common_section.h"
 #include "skin/skin_values.h"
