@@ -36,21 +36,31 @@ HICON CWinApp::LoadIcon(UINT id) const {
     return ::LoadIconA(m_hInstance, MAKEINTRESOURCEA(id));
 }
 
-CWinApp* AfxGetApp() { return g_app; }
+CWinApp* AfxGetApp() {
+    return g_app;
+}
 
-CWnd* AfxGetMainWnd() { return g_app ? g_app->m_pMainWnd : nullptr; }
+CWnd* AfxGetMainWnd() {
+    return g_app ? g_app->m_pMainWnd : nullptr;
+}
 
-HINSTANCE AfxGetInstanceHandle() { return ::GetModuleHandleA(nullptr); }
+HINSTANCE AfxGetInstanceHandle() {
+    return ::GetModuleHandleA(nullptr);
+}
 
-HINSTANCE AfxGetResourceHandle() { return ::GetModuleHandleA(nullptr); }
+HINSTANCE AfxGetResourceHandle() {
+    return ::GetModuleHandleA(nullptr);
+}
 
 bool AfxInitCommonControls() {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_INTERNET_CLASSES |
-                                                         ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
+                                                        ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
     return ::InitCommonControlsEx(&controls) != FALSE;
 }
 
-void AfxEnableControlContainer() { AfxInitCommonControls(); }
+void AfxEnableControlContainer() {
+    AfxInitCommonControls();
+}
 
 int AfxMessageBox(const char* text, UINT type, UINT) {
     if ((type & MB_ICONMASK) == 0)
@@ -112,8 +122,8 @@ std::unique_ptr<CWinThread> AfxBeginThread(AFX_THREADPROC proc, LPVOID param, in
                                            UINT stackSize) {
     auto start = std::make_unique<ThreadStart>(ThreadStart{proc, param});
     unsigned id = 0;
-    const uintptr_t handle = ::_beginthreadex(nullptr, stackSize, &ThreadTrampoline, start.get(),
-                                              CREATE_SUSPENDED, &id);
+    const uintptr_t handle =
+        ::_beginthreadex(nullptr, stackSize, &ThreadTrampoline, start.get(), CREATE_SUSPENDED, &id);
     if (!handle)
         return nullptr;
     start.release(); // the thread owns the start block now

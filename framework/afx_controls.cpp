@@ -16,7 +16,9 @@ BOOL CButton::OnChildNotify(UINT message, WPARAM, LPARAM lParam, LRESULT* result
     return TRUE;
 }
 
-void CBitmapButton::PreSubclassWindow() { ModifyStyle(0, BS_OWNERDRAW); }
+void CBitmapButton::PreSubclassWindow() {
+    ModifyStyle(0, BS_OWNERDRAW);
+}
 
 void CBitmapButton::DrawItem(LPDRAWITEMSTRUCT item) {
     CBitmap* chosen = &m_bitmap;
@@ -50,7 +52,8 @@ void CComboBox::GetLBText(int index, CString& text) const {
 
 int CIPAddressCtrl::GetAddress(BYTE& f0, BYTE& f1, BYTE& f2, BYTE& f3) const {
     DWORD address = 0;
-    const int filled = static_cast<int>(SendMessage(IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&address)));
+    const int filled =
+        static_cast<int>(SendMessage(IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&address)));
     f0 = static_cast<BYTE>(FIRST_IPADDRESS(address));
     f1 = static_cast<BYTE>(SECOND_IPADDRESS(address));
     f2 = static_cast<BYTE>(THIRD_IPADDRESS(address));
@@ -70,10 +73,9 @@ bool CToolTipCtrl::Create(CWnd* parent, DWORD style) {
     if (m_hWnd)
         return false;
     HWND window = ::CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
-                                    WS_POPUP | TTS_ALWAYSTIP | style, CW_USEDEFAULT,
-                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                                    parent ? parent->m_hWnd : nullptr, nullptr,
-                                    ::GetModuleHandleA(nullptr), nullptr);
+                                    WS_POPUP | TTS_ALWAYSTIP | style, CW_USEDEFAULT, CW_USEDEFAULT,
+                                    CW_USEDEFAULT, CW_USEDEFAULT, parent ? parent->m_hWnd : nullptr,
+                                    nullptr, ::GetModuleHandleA(nullptr), nullptr);
     return window && Attach(window);
 }
 

@@ -2,7 +2,8 @@
 
 bool CFile::Open(const char* path, unsigned flags) {
     Close();
-    const DWORD share = (flags & shareDenyNone) ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
+    const DWORD share =
+        (flags & shareDenyNone) ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
     m_hFile = ::CreateFileA(path, GENERIC_READ, share, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
     return IsOpen();

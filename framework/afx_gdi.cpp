@@ -65,7 +65,9 @@ bool CBitmap::CreateCompatibleBitmap(HDC dc, int width, int height) {
     return IsNull() && Attach(::CreateCompatibleBitmap(dc, width, height));
 }
 
-bool CBitmap::GetBitmap(BITMAP* out) const { return GetObject(sizeof(BITMAP), out) != 0; }
+bool CBitmap::GetBitmap(BITMAP* out) const {
+    return GetObject(sizeof(BITMAP), out) != 0;
+}
 
 bool CRgn::CreateRoundRectRgn(int left, int top, int right, int bottom, int width, int height) {
     return IsNull() && Attach(::CreateRoundRectRgn(left, top, right, bottom, width, height));
@@ -119,14 +121,18 @@ POINT CDC::GetViewportOrg() const {
     return origin;
 }
 
-CPaintDC::CPaintDC(HWND window) : m_window(window) { m_hDC = ::BeginPaint(window, &m_ps); }
+CPaintDC::CPaintDC(HWND window) : m_window(window) {
+    m_hDC = ::BeginPaint(window, &m_ps);
+}
 
 CPaintDC::~CPaintDC() {
     ::EndPaint(m_window, &m_ps);
     m_hDC = nullptr;
 }
 
-CClientDC::CClientDC(HWND window) : m_window(window) { m_hDC = ::GetDC(window); }
+CClientDC::CClientDC(HWND window) : m_window(window) {
+    m_hDC = ::GetDC(window);
+}
 
 CClientDC::~CClientDC() {
     if (m_hDC)

@@ -68,7 +68,9 @@ void*& CPtrList::GetPrev(POSITION& position) const {
     return node->data;
 }
 
-void*& CPtrList::GetAt(POSITION position) const { return AsNode(position)->data; }
+void*& CPtrList::GetAt(POSITION position) const {
+    return AsNode(position)->data;
+}
 
 POSITION CPtrList::Find(void* item) const {
     for (Node* node = m_head; node; node = node->next)

@@ -112,7 +112,9 @@ LRESULT CWnd::Default() {
     return DefWindowProc(m_current.message, m_current.wParam, m_current.lParam);
 }
 
-BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
+BOOL CWnd::PreTranslateMessage(MSG*) {
+    return FALSE;
+}
 
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -189,13 +191,21 @@ HBRUSH CWnd::OnCtlColor(CDC*, CWnd*, UINT) {
     return reinterpret_cast<HBRUSH>(Default());
 }
 
-BOOL CWnd::OnCommand(WPARAM, LPARAM) { return FALSE; }
+BOOL CWnd::OnCommand(WPARAM, LPARAM) {
+    return FALSE;
+}
 
-BOOL CWnd::OnNotify(WPARAM, LPARAM, LRESULT*) { return FALSE; }
+BOOL CWnd::OnNotify(WPARAM, LPARAM, LRESULT*) {
+    return FALSE;
+}
 
-BOOL CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*) { return FALSE; }
+BOOL CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*) {
+    return FALSE;
+}
 
-CWnd* CWnd::GetParent() const { return FromHandlePermanent(::GetParent(m_hWnd)); }
+CWnd* CWnd::GetParent() const {
+    return FromHandlePermanent(::GetParent(m_hWnd));
+}
 
 void CWnd::ScreenToClient(RECT* rect) const {
     ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(rect), 2);

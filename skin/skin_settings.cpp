@@ -15,8 +15,7 @@ BOOL SkinSettings::ReadValue(const CString& section, const CString& key, CString
     // A buffer of 512 bytes with a declared size of 511: values are cut to
     // their first 510 characters, as the skin format has always promised.
     char buffer[512] = {};
-    const DWORD read =
-        ::GetPrivateProfileStringA(section, key, "", buffer, 511, m_iniPath);
+    const DWORD read = ::GetPrivateProfileStringA(section, key, "", buffer, 511, m_iniPath);
     value = CString(buffer, static_cast<int>(read));
     return read != 0;
 }
