@@ -101,9 +101,9 @@ public:
             // process rather than freed under a pending operation. The
             // events stay too, since a late completion still sets them.
             static_cast<void>(buffers.release());
-            connectReady.release();
-            requestComplete.release();
-            requestClosed.release();
+            static_cast<void>(connectReady.release());
+            static_cast<void>(requestComplete.release());
+            static_cast<void>(requestClosed.release());
             return;
         }
         // The callback no longer finds the events once they are gone.
@@ -260,7 +260,7 @@ bool BuildBody(UploadRun& run, const UploadRequest& request) {
     UniqueHandle file(::CreateFileA(request.path, GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.get() == INVALID_HANDLE_VALUE) {
-        file.release(); // nothing to close
+        static_cast<void>(file.release()); // nothing to close
         return false;
     }
     LARGE_INTEGER size{};

@@ -43,7 +43,7 @@ void ActionPopup::DoDataExchange(CDataExchange* dx) {
 BOOL ActionPopup::OnInitDialog() {
     // The plain dialog's initialisation: the popup has its own brush, not
     // the pages' white one.
-    CDialog::OnInitDialog();
+    CDialog::OnInitDialog(); // NOLINT(bugprone-parent-virtual-call): skips the page's on purpose
     SkinSettings& skin = m_app->m_skin;
     skin.LoadBitmapEntry("Action", "Background1", &m_frames[0]);
     skin.LoadBitmapEntry("Action", "Background2", &m_frames[1]);
