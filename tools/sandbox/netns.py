@@ -95,11 +95,15 @@ def run_all_cleanups():
         with _cleanup_lock:
             if not _cleanups:
                 return
-            fn = _cleanups.pop()
+            fn = _cleanups[-1]
+        # Left in the list while it runs: a second signal in the middle runs
+        # it again (clean-ups can be repeated) instead of dropping the rest.
         try:
             fn()
         except Exception as e:  # clean-up goes on with the rest
             log(f"clean-up failed: {e}")
+        finally:
+            unregister_cleanup(fn)
 
 
 def _on_signal(signum, _frame):
