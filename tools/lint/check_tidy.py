@@ -7,10 +7,16 @@ The sources are those of the Windows build (its compile_commands.json) in
 app/ controls/ framework/ net/ pages/ skin/; clang parses them as the mingw
 compiler does: its target, and the C++ library of the cross g++ (clang
 finds the mingw C headers itself, not g++'s libstdc++ folders). Headers of
-those folders are checked too. Prints every finding; fails on any."""
+those folders are checked too. Prints every finding; fails on any.
+
+A file that passed is not checked again while nothing it is made of changed:
+its compile command, every header it includes (from ninja's dependency
+records), .clang-tidy, this script and both compilers' versions; the record
+of passes is BUILD/tidy-passed/. --all checks every file regardless."""
 
 import argparse
 import concurrent.futures
+import hashlib
 import json
 import os
 import re
@@ -33,11 +39,94 @@ def program_sources(root, database):
                    for e in entries if os.path.abspath(e["file"]).startswith(prefixes)})
 
 
+def command_of(entry):
+    return entry.get("arguments") or shlex.split(entry["command"])
+
+
+def ninja_deps(build):
+    """{object file: [its sources and headers]} of a Ninja build; {} if unknown."""
+    try:
+        out = subprocess.run(["ninja", "-C", build, "-t", "deps"], capture_output=True,
+                             text=True, timeout=60).stdout
+    except (OSError, subprocess.SubprocessError):
+        return {}
+    deps, current = {}, None
+    for line in out.splitlines():
+        if line and not line.startswith(" "):
+            current = line.split(":", 1)[0] if line.rstrip().endswith("(VALID)") else None
+            if current:
+                deps[current] = []
+        elif current and line.strip():
+            deps[current].append(line.strip())
+    return deps
+
+
+class PassRecord:
+    """Which files passed, by a digest of everything their check depends on."""
+
+    def __init__(self, build, database, common):
+        self.folder = os.path.join(build, "tidy-passed")
+        self.deps = ninja_deps(build)
+        self.entries = {}
+        with open(database) as f:
+            for entry in json.load(f):
+                path = os.path.abspath(os.path.join(entry["directory"], entry["file"]))
+                self.entries[path] = entry
+        self.common = common
+        self._file_digests = {}
+
+    def _file_digest(self, path):
+        if path not in self._file_digests:
+            try:
+                with open(path, "rb") as f:
+                    self._file_digests[path] = hashlib.sha256(f.read()).hexdigest()
+            except OSError:
+                self._file_digests[path] = "missing"
+        return self._file_digests[path]
+
+    def key(self, path):
+        """The digest for path, or None when its headers are not known."""
+        entry = self.entries.get(path)
+        if entry is None:
+            return None
+        argv = command_of(entry)
+        obj = argv[argv.index("-o") + 1] if "-o" in argv else None
+        headers = self.deps.get(obj)
+        if not headers:
+            return None
+        digest = hashlib.sha256(self.common.encode())
+        digest.update(json.dumps(argv).encode())
+        for dep in [path] + headers:
+            digest.update(f"{dep} {self._file_digest(dep)}\n".encode())
+        return digest.hexdigest()
+
+    def passed(self, key):
+        return key is not None and os.path.exists(os.path.join(self.folder, key))
+
+    def remember(self, key):
+        if key is not None:
+            os.makedirs(self.folder, exist_ok=True)
+            open(os.path.join(self.folder, key), "w").close()
+
+    def keep_only(self, keys):
+        """Forgets passes of files or versions that are no longer there."""
+        if os.path.isdir(self.folder):
+            for name in set(os.listdir(self.folder)) - set(keys):
+                os.remove(os.path.join(self.folder, name))
+
+
+def tool_version(argv):
+    try:
+        return subprocess.run([*argv, "--version"], capture_output=True, text=True,
+                              timeout=60).stdout
+    except (OSError, subprocess.SubprocessError):
+        return ""
+
+
 def compiler_of(database):
     with open(database) as f:
         entry = json.load(f)[0]
-    argv = entry.get("arguments") or shlex.split(entry["command"])
-    return argv[0]
+    return command_of(entry)[0]
 
 
 def cxx_library_dirs(compiler):
@@ -63,6 +152,7 @@ def main():
     parser.add_argument("--build", required=True, help="the Windows build folder")
     parser.add_argument("--jobs", type=int, default=os.cpu_count() or 1)
     parser.add_argument("--clang-tidy", default="clang-tidy")
+    parser.add_argument("--all", action="store_true", help="also the files that passed before")
     parser.add_argument("files", nargs="*", help="only these (default: all)")
     args = parser.parse_args()
     root = os.path.abspath(args.root)
@@ -80,7 +170,14 @@ def main():
     header_filter = "^" + re.escape(root + os.sep) + "(" + "|".join(FOLDERS) + ")/"
     argv = [args.clang_tidy, "--quiet", "-p", args.build, f"--header-filter={header_filter}",
             f"--extra-arg=--target={TARGET}"]
-    argv += [f"--extra-arg=-stdlib++-isystem{d}" for d in cxx_library_dirs(compiler_of(database))]
+    compiler = compiler_of(database)
+    argv += [f"--extra-arg=-stdlib++-isystem{d}" for d in cxx_library_dirs(compiler)]
+    with open(os.path.join(root, ".clang-tidy")) as f, open(os.path.abspath(__file__)) as me:
+        common = "\0".join([f.read(), me.read(), " ".join(argv), tool_version([args.clang_tidy]),
+                            tool_version([compiler])])
+    record = PassRecord(args.build, database, common)
+    keys = {path: record.key(path) for path in files}
+    todo = [path for path in files if args.all or not record.passed(keys[path])]
 
     def tidy(path):
         started = time.monotonic()
@@ -94,8 +191,9 @@ def main():
 
     started = time.monotonic()
     failed, seconds = [], 0.0
-    with concurrent.futures.ThreadPoolExecutor(max_workers=max(min(args.jobs, len(files)), 1)) as pool:
-        for path, code, out, took in pool.map(tidy, files):
+    jobs = max(min(args.jobs, len(todo)), 1)
+    with concurrent.futures.ThreadPoolExecutor(max_workers=jobs) as pool:
+        for path, code, out, took in pool.map(tidy, todo):
             seconds += took
             # "N warnings generated" counts the silenced ones in system headers.
             findings = [line for line in out.splitlines()
@@ -103,9 +201,13 @@ def main():
             if code != 0 or any(": warning:" in l or ": error:" in l for l in findings):
                 failed.append(os.path.relpath(path, root))
                 print("\n".join(findings), flush=True)
-    print(f"check_tidy: {len(files)} files, {len(failed)} with findings; "
-          f"{time.monotonic() - started:.0f} s ({seconds:.0f} s of clang-tidy, "
-          f"{min(args.jobs, len(files))} at a time)")
+            else:
+                record.remember(keys[path])
+    if not args.files:
+        record.keep_only(key for key in keys.values() if key)
+    print(f"check_tidy: {len(files)} files, {len(files) - len(todo)} unchanged since they "
+          f"passed, {len(todo)} checked, {len(failed)} with findings; "
+          f"{time.monotonic() - started:.0f} s ({seconds:.0f} s of clang-tidy, {jobs} at a time)")
     return 1 if failed else 0
 
 
