@@ -13,9 +13,9 @@ BOOL SkinnedBitmap::LoadBitmapFile(const CString& path) {
     BitmapFileRead read = ReadBitmapFile(path);
     if (!read.ok)
         return FALSE;
-    // path may be m_filePath itself (ReloadBitmap): copy before assigning.
-    const CString remembered = path;
-    m_filePath = remembered;
+    // path may be m_filePath itself (ReloadBitmap): assigning a string to
+    // itself keeps it.
+    m_filePath = path;
     return SetBitmapHandle(read.bitmap.Release()) != 0 ? TRUE : FALSE;
 }
 

@@ -143,7 +143,7 @@ std::unique_ptr<CWinThread> AfxBeginThread(AFX_THREADPROC proc, LPVOID param, in
         ::_beginthreadex(nullptr, stackSize, &ThreadTrampoline, start.get(), CREATE_SUSPENDED, &id);
     if (!handle)
         return nullptr;
-    start.release(); // the thread owns the start block now
+    static_cast<void>(start.release()); // the thread owns the start block now
     HANDLE thread = reinterpret_cast<HANDLE>(handle);
     ::SetThreadPriority(thread, priority);
     ::ResumeThread(thread);

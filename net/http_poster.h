@@ -23,7 +23,7 @@ public:
     static constexpr DWORD kTimeoutMs = 30000;
     static constexpr DWORD kReadChunk = 255999;
     // A router's answer is a short page; a longer one is not its answer.
-    static constexpr size_t kMaxResponseLength = 1024 * 1024;
+    static constexpr size_t kMaxResponseLength = size_t{1024} * 1024;
     static constexpr size_t kMaxFileNameLength = 957; // fits the 1024-byte form line
     static constexpr DWORD kNoUrl = static_cast<DWORD>(-1);
 

@@ -41,7 +41,7 @@ ActionPopup::ActionPopup() : WizardPage(IDD) {
 BOOL ActionPopup::OnInitDialog() {
     // The plain dialog's initialisation: the popup has its own brush, not
     // the pages' white one.
-    CDialog::OnInitDialog();
+    CDialog::OnInitDialog(); // NOLINT(bugprone-parent-virtual-call): skips the page's on purpose
     LoadControlSkins(TheSkin(), m_controls);
     if (const char* entry = ActionCaptionEntry(m_mode))
         TheSkin().LoadStaticEntry("Action", entry, &m_caption);

@@ -19,7 +19,7 @@ ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 from harness import WizardRun, sha256_of  # noqa: E402
 import test_language_pack as pack  # noqa: E402
-from topology import call_in_namespace  # noqa: E402
+from netns import NetNs  # noqa: E402
 
 USER, PASSWORD = "admin", "admin"
 FIRMWARE = ".\\Firmware\\ZEPHYRA_FW.bin"
@@ -38,7 +38,7 @@ def display_socket(display):
     return path if os.path.exists(path) else None
 
 
-def reachable_from(namespace, path):
+def reachable_from(ns, path):
     def connect():
         s = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
         s.settimeout(2)
@@ -49,7 +49,7 @@ def reachable_from(namespace, path):
             return False
         finally:
             s.close()
-    return call_in_namespace(namespace, connect)
+    return ns.call(connect)
 
 
 def report(run):
@@ -131,9 +131,8 @@ def main():
     display = None if args.headless else os.environ.get("DISPLAY")
     path = display_socket(display)
     if display and path:
-        from topology import Topology
-        with Topology("demoprobe") as probe:
-            if not reachable_from(probe.program_ns, path):
+        with NetNs("demoprobe") as probe:
+            if not reachable_from(probe, path):
                 path = None
     if display and not path:
         print(f"$DISPLAY={display} cannot be reached from the test namespace "

@@ -14,6 +14,7 @@ import zlib
 here = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(here, "..", "..", "tools", "sandbox"))
 sys.path.insert(0, here)
+import netns  # noqa: E402
 import sandbox  # noqa: E402
 from driver import Driver, DriverError  # noqa: E402
 
@@ -173,7 +174,7 @@ def main():
     args = parser.parse_args()
     out_dir = os.path.join(os.path.dirname(os.path.abspath(args.driver)), "selftest-out")
     os.makedirs(out_dir, exist_ok=True)
-    with sandbox.NetNs("drv") as ns, sandbox.WineSession(args.build_dir, ns, "driver") as session:
+    with netns.NetNs("drv") as ns, sandbox.WineSession(args.build_dir, ns, "driver") as session:
         app = session.popen([args.sample])
         try:
             with Driver(session, args.driver) as ui:

@@ -98,16 +98,6 @@ class _DisplaySession(sandbox.WineSession):
         self.display = self._user_display
 
 
-class _ProgramNs(sandbox.NetNs):
-    """The Topology's program namespace as the sandbox sees a namespace: it
-    belongs to the Topology, which removes it; this object never does."""
-
-    def __init__(self, name):  # noqa: super().__init__ would make a new name
-        self.name = name
-        self._active = False
-        self._veth_count = 0
-
-
 def release_folder(build_dir):
     folder = os.path.join(build_dir, "dist")
     if not os.path.isfile(os.path.join(folder, "FirmwareUpdater.exe")):
@@ -185,7 +175,7 @@ class WizardRun:
             self.topology.add_router_address(address)
         self.router = self.topology.start_router(
             self.router_args + ["--record-dir", self.record_dir])
-        netns = _ProgramNs(self.topology.program_ns)
+        netns = self.topology.program
         if self.display:
             session = _DisplaySession(self.build_dir, netns, f"e2e-{self.name}",
                                       display=self.display)

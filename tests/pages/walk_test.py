@@ -19,6 +19,7 @@ import sys
 here = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(here, "..", "..", "tools", "sandbox"))
 sys.path.insert(0, os.path.join(here, "..", "driver"))
+import netns  # noqa: E402
 import sandbox  # noqa: E402
 from driver import Driver, DriverError  # noqa: E402
 from selftest import read_png  # noqa: E402
@@ -262,7 +263,7 @@ def main():
     os.makedirs(out_dir, exist_ok=True)
     folder = program_folder(build)
     exe = os.path.join(folder, "FirmwareUpdater.exe")
-    with sandbox.NetNs("walk") as ns, sandbox.WineSession(build, ns, "walk") as session:
+    with netns.NetNs("walk") as ns, sandbox.WineSession(build, ns, "walk") as session:
         ns.check_inside()
         app = session.popen([exe], cwd=folder)
         try:

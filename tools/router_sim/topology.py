@@ -14,75 +14,27 @@ no other. Nothing is ever added to the machine's own namespace, and
 everything created is removed on exit, also when the body fails.
 """
 
-import atexit
-import ctypes
 import hashlib
 import os
 import pathlib
-import re
 import shutil
 import signal
 import socket
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "sandbox"))
+import netns  # noqa: E402
+from netns import NetNs  # noqa: E402
+
 ROUTER_SCRIPT = pathlib.Path(__file__).resolve().parent / "router_sim.py"
-NETNS_DIR = pathlib.Path("/run/netns")
-CLONE_NEWNET = 0x40000000
 COMMAND_TIMEOUT = 30
 
 
-class TopologyError(RuntimeError):
+class TopologyError(netns.NetnsError):
     pass
-
-
-def namespace_exists(name):
-    return (NETNS_DIR / name).exists()
-
-
-def _ip(*args):
-    result = subprocess.run(["ip", *args], capture_output=True, text=True,
-                            timeout=COMMAND_TIMEOUT)
-    if result.returncode != 0:
-        raise TopologyError(f"ip {' '.join(args)}: {result.stderr.strip()}")
-    return result.stdout
-
-
-_libc = ctypes.CDLL(None, use_errno=True)
-
-
-def call_in_namespace(namespace, function, *args, **kwargs):
-    """Runs function in a thread that has joined the namespace; returns its result.
-
-    A network namespace belongs to a thread, so the caller's own namespace
-    never changes; sockets created by function stay in the namespace.
-    """
-    if not namespace_exists(namespace):
-        raise TopologyError(f"network namespace {namespace} does not exist")
-    outcome = {}
-
-    def run():
-        try:
-            fd = os.open(NETNS_DIR / namespace, os.O_RDONLY)
-            try:
-                if _libc.setns(fd, CLONE_NEWNET) != 0:
-                    code = ctypes.get_errno()
-                    raise OSError(code, f"setns {namespace}: {os.strerror(code)}")
-            finally:
-                os.close(fd)
-            outcome["value"] = function(*args, **kwargs)
-        except BaseException as error:  # handed to the caller's thread
-            outcome["error"] = error
-
-    thread = threading.Thread(target=run, daemon=True)
-    thread.start()
-    thread.join()
-    if "error" in outcome:
-        raise outcome["error"]
-    return outcome["value"]
 
 
 class Link:
@@ -107,33 +59,31 @@ class Link:
 class Topology:
     def __init__(self, name, program_addr="192.168.1.10/24", router_addr="192.168.1.1/24",
                  second_program_addr=None, second_router_addr=None,
-                 second_router_namespace=False, broadcast_link=0, unique=True):
+                 second_router_namespace=False, broadcast_link=0):
         """second_program_addr/second_router_addr add a second link; with
         second_router_namespace it ends in a router namespace of its own.
-        broadcast_link (0 or 1) is the link that carries 255.255.255.255.
-        unique adds the process id to the namespace names."""
-        base = f"{name}-{os.getpid()}" if unique else name
-        self.program_ns = f"{base}-prog"
-        self.router_ns = f"{base}-rtr"
+        broadcast_link (0 or 1) is the link that carries 255.255.255.255."""
         has_second = second_program_addr is not None
         if has_second != (second_router_addr is not None):
             raise ValueError("a second link needs both a program and a router address")
         if broadcast_link not in ((0, 1) if has_second else (0,)):
             raise ValueError("broadcast_link names a link that does not exist")
-        self.second_router_ns = (f"{base}-rtr2" if second_router_namespace
-                                 else self.router_ns) if has_second else None
-        # Interface names are limited to 15 characters; a short hash keeps
-        # two topologies of different runs apart.
-        tag = hashlib.sha1(base.encode()).hexdigest()[:6]
+        self.program = NetNs(f"{name}-prog")
+        self.router = NetNs(f"{name}-rtr")
+        second_router = NetNs(f"{name}-rtr2") if has_second and second_router_namespace else None
+        self.program_ns = self.program.name
+        self.router_ns = self.router.name
+        self.second_router_ns = ((second_router or self.router).name if has_second else None)
+        self._by_name = {ns.name: ns for ns in (self.program, self.router, second_router) if ns}
+        # Interface names are at most 15 characters; a short hash of the
+        # topology's name tells its cards apart in the router's records.
+        tag = hashlib.sha1(self.program_ns.encode()).hexdigest()[:6]
         self.links = [Link(f"p0{tag}", program_addr, self.router_ns, f"r0{tag}", router_addr)]
         if has_second:
             self.links.append(Link(f"p1{tag}", second_program_addr, self.second_router_ns,
                                    f"r1{tag}", second_router_addr))
         self.broadcast_link = broadcast_link
-        self._name = name
-        self._unique = unique
-        self._previous_sigterm = None
-        self._created = []
+        self._open = []
         self._routers = []
         self._started = 0
         self._work_dir = None
@@ -145,7 +95,9 @@ class Topology:
     # -- life cycle --------------------------------------------------------
 
     def __enter__(self):
-        self._catch_sigterm()
+        # Also closed on a signal or at exit: the router records' folder goes
+        # with it. The namespaces see to themselves.
+        netns.register_cleanup(self.close)
         try:
             self._build()
         except BaseException:
@@ -157,104 +109,41 @@ class Topology:
         self.close()
         return False
 
-    def _catch_sigterm(self):
-        # A test runner's time-out ends the test with SIGTERM: turn it into an
-        # interrupt, which unittest does not swallow, and remove the namespaces
-        # at exit even when no context manager is left to do it.
-        atexit.register(self.close)
-        if threading.current_thread() is not threading.main_thread():
-            return
-        if signal.getsignal(signal.SIGTERM) is signal.SIG_DFL:
-            def interrupt(signum, frame):
-                raise KeyboardInterrupt(f"signal {signum}")
-            self._previous_sigterm = signal.signal(signal.SIGTERM, interrupt)
-
-    def _remove_stale(self):
-        """Removes namespaces left by an earlier run of this name whose process is gone."""
-        if not self._unique or not NETNS_DIR.is_dir():
-            return
-        pattern = re.compile(re.escape(self._name) + r"-(\d+)-(prog|rtr|rtr2)$")
-        for entry in NETNS_DIR.iterdir():
-            match = pattern.match(entry.name)
-            if match and not os.path.exists(f"/proc/{match.group(1)}"):
-                self._end_processes_in(entry.name)
-                _ip("netns", "del", entry.name)
-
     def _build(self):
-        if os.geteuid() != 0:
-            raise TopologyError("building test namespaces needs root")
-        self._remove_stale()
-        for namespace in self.namespaces:
-            if namespace_exists(namespace):
-                raise TopologyError(f"network namespace {namespace} already exists")
-        for namespace in self.namespaces:
-            _ip("netns", "add", namespace)
-            self._created.append(namespace)
-            _ip("-n", namespace, "link", "set", "lo", "up")
+        for ns in self._by_name.values():
+            self._open.append(ns.__enter__())
         for link in self.links:
-            # Both ends are created straight inside their namespaces.
-            _ip("link", "add", link.program_if, "netns", self.program_ns, "type", "veth",
-                "peer", "name", link.router_if, "netns", link.router_ns)
-            for namespace, interface, address in (
-                    (self.program_ns, link.program_if, link.program_addr),
-                    (link.router_ns, link.router_if, link.router_addr)):
-                _ip("-n", namespace, "addr", "add", address, "dev", interface)
-                _ip("-n", namespace, "link", "set", interface, "up")
+            # No broadcast address on the cards: only 255.255.255.255 is
+            # routed, through the broadcast link.
+            self.program.add_veth_peer(self._by_name[link.router_ns], link.program_addr,
+                                       link.router_addr, link.program_if, link.router_if,
+                                       broadcast=False)
         broadcast = self.links[self.broadcast_link]
-        _ip("-n", self.program_ns, "route", "add", "255.255.255.255/32", "dev",
-            broadcast.program_if)
+        self.program.add_route("255.255.255.255/32", broadcast.program_if)
         self._work_dir = tempfile.mkdtemp(prefix=f"topology-{self.program_ns}-")
 
     def close(self):
         """Stops the routers, ends what still runs in the namespaces, removes them."""
-        problems = []
-        for router in self._routers:
+        for router in list(self._routers):
             self.stop_router(router)
-        for namespace in reversed(self._created):
-            try:
-                self._end_processes_in(namespace)
-                _ip("netns", "del", namespace)
-            except (TopologyError, OSError, subprocess.SubprocessError) as error:
-                problems.append(str(error))
-        self._created = []
+        while self._open:
+            self._open.pop().close()
         if self._work_dir:
             shutil.rmtree(self._work_dir, ignore_errors=True)
             self._work_dir = None
-        if self._previous_sigterm is not None:
-            signal.signal(signal.SIGTERM, self._previous_sigterm)
-            self._previous_sigterm = None
-        atexit.unregister(self.close)
-        if problems:
-            print("topology cleanup: " + "; ".join(problems), file=sys.stderr)
-
-    @staticmethod
-    def _end_processes_in(namespace):
-        # The namespace was created by this object, so whatever still runs in
-        # it was started for this test.
-        pids = [int(p) for p in _ip("netns", "pids", namespace).split()]
-        for sig in (signal.SIGTERM, signal.SIGKILL):
-            for pid in pids:
-                try:
-                    os.kill(pid, sig)
-                except ProcessLookupError:
-                    pass
-            deadline = time.monotonic() + 2
-            while pids and time.monotonic() < deadline:
-                pids = [p for p in pids if os.path.exists(f"/proc/{p}")]
-                time.sleep(0.05)
-            if not pids:
-                return
+        netns.unregister_cleanup(self.close)
 
     # -- running things inside --------------------------------------------
 
-    def _check(self, namespace):
-        if namespace not in self._created or not namespace_exists(namespace):
-            raise TopologyError(f"network namespace {namespace} is not part of this topology")
+    def _namespace(self, name):
+        ns = self._by_name.get(name)
+        if ns is None or ns not in self._open:
+            raise TopologyError(f"network namespace {name} is not part of this topology")
+        return ns
 
     def exec_argv(self, namespace, argv):
         """Command line that runs argv inside one of this topology's namespaces."""
-        self._check(namespace)
-        return ["ip", "netns", "exec", namespace, *argv]
+        return self._namespace(namespace).exec_argv(argv)
 
     def run_in(self, namespace, argv, timeout=COMMAND_TIMEOUT, **kwargs):
         return subprocess.run(self.exec_argv(namespace, argv), timeout=timeout, **kwargs)
@@ -263,8 +152,7 @@ class Topology:
         return self.run_in(self.program_ns, argv, **kwargs)
 
     def call_in(self, namespace, function, *args, **kwargs):
-        self._check(namespace)
-        return call_in_namespace(namespace, function, *args, **kwargs)
+        return self._namespace(namespace).call(function, *args, **kwargs)
 
     def program_socket(self, *socket_args):
         """A socket.socket(*socket_args) that lives in the program namespace."""
@@ -273,8 +161,8 @@ class Topology:
     def add_router_address(self, address, link=0):
         """Adds another address (with prefix) to the router end of a link."""
         target = self.links[link]
-        self._check(target.router_ns)
-        _ip("-n", target.router_ns, "addr", "add", address, "dev", target.router_if)
+        self._namespace(target.router_ns).add_address(address, target.router_if,
+                                                      broadcast=False)
 
     def start_router(self, args, namespace=None, ready_timeout=10.0):
         """Starts router_sim.py with args inside a router namespace.
@@ -282,7 +170,6 @@ class Topology:
         --record-dir is added (a fresh folder) unless args has one; the folder
         is proc.record_dir, the router's output proc.log_path."""
         namespace = namespace or self.router_ns
-        self._check(namespace)
         args = list(args)
         self._started += 1
         number = self._started
@@ -320,4 +207,4 @@ class Topology:
             self._routers.remove(proc)
 
 
-__all__ = ["Topology", "TopologyError", "Link", "call_in_namespace", "namespace_exists"]
+__all__ = ["Topology", "TopologyError", "Link"]

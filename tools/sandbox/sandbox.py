@@ -1,13 +1,13 @@
 """Sandboxes for running the Windows program and its tests under Wine.
 
 Everything that may send packets runs inside a private network namespace
-(`NetNs`), so a broadcast or a stray connection can never leave this machine.
-A `WineSession` gives one test its own Wine prefix, X server and wineserver,
-all started inside such a namespace.
+(netns.NetNs), so a broadcast or a stray connection can never leave this
+machine. A `WineSession` gives one test its own Wine prefix, X server and
+wineserver, all started inside such a namespace.
 
     with NetNs("e2e-pc") as pc, NetNs("e2e-router") as router:
         dev, _ = pc.add_veth_peer(router, "192.168.1.10/24", "192.168.1.1/24")
-        pc.add_route("default", dev)      # 255.255.255.255 needs a route
+        pc.add_route("255.255.255.255/32", dev)   # a broadcast needs a route
         sim = subprocess.Popen(router.exec_argv(["python3", "router_sim.py"]))
         with WineSession(build_dir, pc, "e2e") as session:
             app = session.popen([exe])     # wine exe, inside pc's namespace
@@ -18,7 +18,6 @@ Set FWU_KEEP=1 to keep a session's prefix copy for a look afterwards.
 Python 3 standard library only. Every wait is bounded by a timeout.
 """
 
-import atexit
 import fcntl
 import hashlib
 import os
@@ -31,6 +30,10 @@ import sys
 import threading
 import time
 import uuid
+
+sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))
+import netns  # noqa: E402
+from netns import NetNs, NetnsError, pid_alive as _pid_alive  # noqa: E402,F401
 
 WINE_DLL_OVERRIDES = "mscoree,mshtml="
 SCREEN = "1024x768x24"
@@ -67,10 +70,9 @@ _TEMPLATE_VERSION = "2"
 _EXTRA_FONTS = ("/usr/share/wine/fonts/marlett.ttf",)
 # Held by a running wineserver; each prefix copy needs its own.
 _PREFIX_LOCAL_FILES = ("wineserver",)
-_NETNS_NAME = re.compile(r"^[A-Za-z0-9_.]+-p(\d+)-[0-9a-f]{8}$")
 
 
-class SandboxError(RuntimeError):
+class SandboxError(NetnsError):
     pass
 
 
@@ -81,23 +83,9 @@ def log(msg):
 def _run(argv, timeout=30, check=True, env=None, cwd=None, input=None):
     """Runs a short helper command with captured output; raises on failure."""
     try:
-        res = subprocess.run(argv, timeout=timeout, env=env, cwd=cwd, input=input,
-                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-    except subprocess.TimeoutExpired as e:
-        raise SandboxError(f"timed out after {timeout} s: {' '.join(argv)}") from e
-    if check and res.returncode != 0:
-        raise SandboxError(f"failed ({res.returncode}): {' '.join(argv)}: {res.stderr.strip()}")
-    return res
-
-
-def _pid_alive(pid):
-    try:
-        os.kill(pid, 0)
-    except ProcessLookupError:
-        return False
-    except PermissionError:
-        return True
-    return True
+        return netns.run(argv, timeout, check, env, cwd, input)
+    except NetnsError as e:
+        raise SandboxError(str(e)) from e
 
 
 def stop_process(proc, timeout=5):
@@ -117,184 +105,6 @@ def stop_process(proc, timeout=5):
             return
         except subprocess.TimeoutExpired:
             continue
-
-
-# --- clean-up that also runs on exit and on SIGTERM/SIGINT/SIGHUP ----------
-
-_cleanups = []
-_cleanup_lock = threading.Lock()
-_handlers_installed = False
-
-
-def _register_cleanup(fn):
-    with _cleanup_lock:
-        _cleanups.append(fn)
-
-
-def _unregister_cleanup(fn):
-    with _cleanup_lock:
-        if fn in _cleanups:
-            _cleanups.remove(fn)
-
-
-def _run_all_cleanups():
-    while True:
-        with _cleanup_lock:
-            if not _cleanups:
-                return
-            fn = _cleanups.pop()
-        try:
-            fn()
-        except Exception as e:  # clean-up goes on with the rest
-            log(f"clean-up failed: {e}")
-
-
-def _on_signal(signum, _frame):
-    # Raising unwinds the with-blocks and finally clauses, which clean up.
-    raise SystemExit(128 + signum)
-
-
-def _install_handlers():
-    global _handlers_installed
-    if _handlers_installed:
-        return
-    _handlers_installed = True
-    atexit.register(_run_all_cleanups)
-    if threading.current_thread() is not threading.main_thread():
-        return
-    for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
-        if signal.getsignal(sig) in (signal.SIG_DFL, signal.default_int_handler):
-            signal.signal(sig, _on_signal)
-
-
-# --- network namespaces ----------------------------------------------------
-
-
-def _sweep_stale_namespaces():
-    """Deletes empty namespaces left by runs that were killed (SIGKILL)."""
-    res = _run(["ip", "netns", "list"], check=False)
-    for line in res.stdout.splitlines():
-        name = line.split()[0] if line.split() else ""
-        m = _NETNS_NAME.match(name)
-        if not m or _pid_alive(int(m.group(1))):
-            continue
-        pids = _run(["ip", "netns", "pids", name], check=False).stdout.split()
-        if not pids:
-            _run(["ip", "netns", "delete", name], check=False)
-
-
-class NetNs:
-    """A private network namespace with only `lo` up, deleted on exit."""
-
-    def __init__(self, name_prefix="fwu"):
-        prefix = re.sub(r"[^A-Za-z0-9_.]", "_", name_prefix)[:20] or "fwu"
-        self.name = f"{prefix}-p{os.getpid()}-{uuid.uuid4().hex[:8]}"
-        self._active = False
-        self._veth_count = 0
-        self._card_count = 0
-
-    def __enter__(self):
-        _install_handlers()
-        _sweep_stale_namespaces()
-        _run(["ip", "netns", "add", self.name])
-        self._active = True
-        _register_cleanup(self.close)
-        try:
-            _run(["ip", "-n", self.name, "link", "set", "lo", "up"])
-            self.check_inside()
-        except BaseException:
-            self.close()
-            raise
-        return self
-
-    def __exit__(self, *exc):
-        self.close()
-        return False
-
-    def close(self):
-        if not self._active:
-            return
-        self._active = False
-        _unregister_cleanup(self.close)
-        # Whatever still runs in the namespace was started by this sandbox.
-        pids = _run(["ip", "netns", "pids", self.name], check=False).stdout.split()
-        for pid in pids:
-            try:
-                os.kill(int(pid), signal.SIGKILL)
-            except (ProcessLookupError, ValueError):
-                pass
-        deadline = time.monotonic() + 5
-        while pids and time.monotonic() < deadline:
-            pids = _run(["ip", "netns", "pids", self.name], check=False).stdout.split()
-            if pids:
-                time.sleep(0.05)
-        # The veth ends inside go with the namespace, and so do their peers.
-        _run(["ip", "netns", "delete", self.name], check=False)
-
-    def exec_argv(self, argv):
-        return ["ip", "netns", "exec", self.name, *argv]
-
-    def identify(self, pid):
-        """Name of the namespace that process `pid` is in ('' for the host's)."""
-        return _run(["ip", "netns", "identify", str(pid)], check=False).stdout.strip()
-
-    def check_inside(self):
-        """Proves that commands started through exec_argv land in this namespace."""
-        got = _run(self.exec_argv(["ip", "netns", "identify"])).stdout.strip()
-        if got != self.name:
-            raise SandboxError(f"not inside namespace {self.name} (got '{got}')")
-
-    def check_pid_inside(self, pid, timeout=5):
-        """Waits until a child started via exec_argv has entered the namespace."""
-        deadline = time.monotonic() + timeout
-        while True:
-            if self.identify(pid) == self.name:
-                return
-            if time.monotonic() > deadline or not _pid_alive(pid):
-                raise SandboxError(f"process {pid} is not inside namespace {self.name}")
-            time.sleep(0.02)
-
-    def _next_dev(self):
-        self._veth_count += 1
-        return f"veth{self._veth_count}"
-
-    def add_veth_peer(self, other_ns, my_addr_cidr, peer_addr_cidr, my_dev=None, peer_dev=None):
-        """Links this namespace to `other_ns` with a veth pair; returns (my_dev, peer_dev).
-
-        The pair is created inside the namespaces, never in the host's."""
-        my_dev = my_dev or self._next_dev()
-        peer_dev = peer_dev or other_ns._next_dev()
-        _run(["ip", "-n", self.name, "link", "add", my_dev, "type", "veth",
-              "peer", "name", peer_dev, "netns", other_ns.name])
-        self.add_address(my_addr_cidr, my_dev)
-        other_ns.add_address(peer_addr_cidr, peer_dev)
-        _run(["ip", "-n", self.name, "link", "set", my_dev, "up"])
-        _run(["ip", "-n", other_ns.name, "link", "set", peer_dev, "up"])
-        return my_dev, peer_dev
-
-    def add_card(self, cidr):
-        """A network card of the namespace's own with address `cidr`: one end of
-        a veth pair whose other end, also inside, has no address. Broadcasts
-        from the card reach this namespace's own listeners and nothing else."""
-        card = f"card{self._card_count}"
-        self._card_count += 1
-        _run(["ip", "-n", self.name, "link", "add", card, "type", "veth", "peer", "name",
-              f"{card}peer"])
-        self.add_address(cidr, card)
-        for dev in (card, f"{card}peer"):
-            _run(["ip", "-n", self.name, "link", "set", dev, "up"])
-        return card
-
-    def add_address(self, cidr, dev):
-        # Broadcast address set so that subnet broadcasts reach the peer.
-        _run(["ip", "-n", self.name, "addr", "add", cidr, "brd", "+", "dev", dev])
-
-    def add_route(self, dest, dev, via=None):
-        """E.g. add_route('default', dev): sending to 255.255.255.255 needs a route."""
-        argv = ["ip", "-n", self.name, "route", "add", dest, "dev", dev]
-        if via:
-            argv += ["via", via]
-        _run(argv)
 
 
 # --- Wine ------------------------------------------------------------------
@@ -553,7 +363,6 @@ class WineSession:
     # -- set-up and tear-down
 
     def __enter__(self):
-        _install_handlers()
         template = ensure_template(self.build_dir)
         # Nothing starts unless the namespace really holds what we start.
         self.netns.check_inside()
@@ -564,7 +373,7 @@ class WineSession:
         if os.path.exists(self.prefix):
             self.prefix = os.path.join(sessions, f"{self.name}-{uuid.uuid4().hex[:6]}-{os.getpid()}")
         self._active = True
-        _register_cleanup(self.close)
+        netns.register_cleanup(self.close)
         try:
             copy_prefix(template, self.prefix)
             self._start_xvfb()
@@ -638,17 +447,18 @@ class WineSession:
             self._children.remove(proc)
 
     def close(self):
+        """Stops everything the session started and removes its prefix copy.
+        Safe to call again, also from a signal that interrupts a call in
+        progress: it stays registered until it has finished."""
         if not self._active:
             return
-        self._active = False
-        _unregister_cleanup(self.close)
         try:
             if self._wineserver is not None:
                 _run(self.netns.exec_argv(["wineserver", "-k"]), timeout=10, env=self.env(),
                      check=False)
-        except SandboxError as e:
+        except NetnsError as e:
             log(str(e))
-        for proc in self._children:
+        for proc in list(self._children):
             stop_process(proc, timeout=3)
         stop_process(self._wineserver, timeout=5)
         stop_process(self._xvfb, timeout=5)
@@ -657,6 +467,8 @@ class WineSession:
             shutil.rmtree(self.prefix, ignore_errors=True)
         elif self.prefix:
             log(f"kept Wine prefix {self.prefix}")
+        self._active = False
+        netns.unregister_cleanup(self.close)
 
     # -- running programs
 

@@ -1,18 +1,21 @@
 #!/usr/bin/env python3
-"""Tests of the sandbox: namespaces appear and go (also on errors), two
-namespaces linked by veth carry a broadcast, Wine sessions side by side get
+"""Tests of the sandbox: namespaces appear and go (also on errors, signals
+and a killed run's leftovers), two namespaces linked by veth carry a
+broadcast, Wine sessions side by side get
 X displays of their own, and wine-test passes a program's output and exit
 code through, ends crashes and hangs, and runs it with nothing but
 loopback."""
 
 import argparse
 import os
+import signal
 import subprocess
 import sys
 import unittest
 
 here = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, here)
+import netns  # noqa: E402
 import sandbox  # noqa: E402
 
 WINE_TEST = os.path.join(here, "wine-test")
@@ -35,6 +38,28 @@ s.sendto(b"hello router", ("255.255.255.255", 916))
 """
 
 
+# Holds a namespace with a process inside until a signal ends it.
+HOLDER = r"""
+import subprocess, sys, time
+sys.path.insert(0, sys.argv[1])
+import netns
+with netns.NetNs("sbt-held") as ns:
+    sleeper = subprocess.Popen(ns.exec_argv(["sleep", "60"]))
+    ns.check_pid_inside(sleeper.pid)
+    print(ns.name, sleeper.pid, flush=True)
+    time.sleep(60)
+"""
+
+
+def running(pid):
+    """False once pid has ended (a zombie nobody reaps has ended too)."""
+    try:
+        with open(f"/proc/{pid}/stat") as f:
+            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
+    except OSError:
+        return False
+
+
 def namespaces():
     out = subprocess.run(["ip", "netns", "list"], capture_output=True, text=True, timeout=10)
     return {line.split()[0] for line in out.stdout.splitlines() if line.split()}
@@ -47,22 +72,45 @@ def wine_test(*args, timeout=120, env=None):
 
 class NetNsTest(unittest.TestCase):
     def test_namespace_exists_only_inside_the_block(self):
-        with sandbox.NetNs("sbt") as ns:
+        with netns.NetNs("sbt") as ns:
             self.assertIn(ns.name, namespaces())
             ns.check_inside()
         self.assertNotIn(ns.name, namespaces())
 
     def test_namespace_is_removed_when_the_block_fails(self):
         with self.assertRaises(ZeroDivisionError):
-            with sandbox.NetNs("sbt") as ns:
+            with netns.NetNs("sbt") as ns:
                 name = ns.name
                 1 / 0
         self.assertNotIn(name, namespaces())
 
+    def test_a_run_ended_by_a_signal_leaves_no_namespace_behind(self):
+        # SIGTERM (a runner's time-out) and SIGINT (Ctrl+C) remove it at once,
+        # with the process inside; after SIGKILL the next namespace made
+        # removes the dead run's one.
+        for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGKILL):
+            with self.subTest(signal=sig.name):
+                holder = subprocess.Popen([sys.executable, "-c", HOLDER, here],
+                                          stdout=subprocess.PIPE, text=True,
+                                          start_new_session=True)
+                try:
+                    name, sleeper = holder.stdout.readline().split()
+                    holder.send_signal(sig)
+                    holder.wait(timeout=30)
+                finally:
+                    sandbox.stop_process(holder)
+                    holder.stdout.close()
+                if sig == signal.SIGKILL:
+                    self.assertIn(name, namespaces())
+                    with netns.NetNs("sbt"):
+                        pass
+                self.assertNotIn(name, namespaces())
+                self.assertFalse(running(int(sleeper)))
+
     def test_broadcast_crosses_a_veth_pair_to_the_peer_namespace(self):
-        with sandbox.NetNs("sbt-pc") as pc, sandbox.NetNs("sbt-router") as router:
+        with netns.NetNs("sbt-pc") as pc, netns.NetNs("sbt-router") as router:
             dev, _ = pc.add_veth_peer(router, "192.168.1.10/24", "192.168.1.1/24")
-            pc.add_route("default", dev)
+            pc.add_route("255.255.255.255/32", dev)
             receiver = subprocess.Popen(router.exec_argv([sys.executable, "-c", RECEIVER]),
                                         stdout=subprocess.PIPE, text=True)
             try:
@@ -80,7 +128,7 @@ class WineSessionTest(unittest.TestCase):
         # Two X servers on one display number share its keymap file and
         # socket path; they must never be handed the same one.
         build = sandbox.find_build_dir(PROBE)
-        with sandbox.NetNs("sbt-a") as a, sandbox.NetNs("sbt-b") as b, \
+        with netns.NetNs("sbt-a") as a, netns.NetNs("sbt-b") as b, \
                 sandbox.WineSession(build, a, "sbt-a", warm_up=False) as one, \
                 sandbox.WineSession(build, b, "sbt-b", warm_up=False) as two:
             self.assertNotEqual(one.display, two.display)
