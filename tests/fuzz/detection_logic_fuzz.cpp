@@ -10,6 +10,7 @@
 //  - sends no discovery request and no resend once a device is kept;
 //  - left alone, ends: its timers stop, and the popup that waits for it is
 //    told to close.
+#include "tests/fuzz/fuzz_input.h"
 #include "tests/core/fake_detection_page.h"
 
 #include <cstdarg>
@@ -18,31 +19,6 @@
 #include <cstring>
 
 namespace {
-
-void Check(bool ok) {
-    if (!ok)
-        abort();
-}
-
-class Input {
-public:
-    Input(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-    bool Empty() const { return m_size == 0; }
-    uint8_t Byte() {
-        if (m_size == 0)
-            return 0;
-        --m_size;
-        return *m_data++;
-    }
-    uint16_t Word() {
-        const uint8_t low = Byte();
-        return static_cast<uint16_t>(low | (Byte() << 8));
-    }
-
-private:
-    const uint8_t* m_data;
-    size_t m_size;
-};
 
 // DETECTION_FUZZ_TRACE=1 in the environment prints each event of a run, for
 // reading a failing input.
@@ -255,7 +231,7 @@ private:
         }
     }
 
-    Input m_in;
+    FuzzInput m_in;
     FakePage m_page;
     DetectionLogic m_logic{m_page};
     bool m_popupUp = false;

@@ -4,6 +4,7 @@
 // given, zeros after them), that the upload password never reaches past its
 // room in the record (not into the language byte, not past the record), and
 // that a request header written over the datagram reads back as written.
+#include "tests/fuzz/fuzz_input.h"
 #include "net/discovery_datagram.h"
 
 #include <algorithm>
@@ -13,11 +14,6 @@
 #include <memory>
 
 namespace {
-
-void Check(bool ok) {
-    if (!ok)
-        abort();
-}
 
 uint16_t Le16(const uint8_t* at) {
     return static_cast<uint16_t>(at[0] | (at[1] << 8));

@@ -5,6 +5,7 @@
 // buffer must never be believed) it checks that every value comes back whole
 // (or cut at the growth bound) and that the buffer grew exactly as often as
 // the value's length asks.
+#include "tests/fuzz/fuzz_input.h"
 #include "framework/profile_text.h"
 
 #include <cctype>
@@ -13,11 +14,6 @@
 #include <vector>
 
 namespace {
-
-void Check(bool ok) {
-    if (!ok)
-        abort();
-}
 
 bool SameName(const std::string& a, const char* b) {
     if (a.size() != std::strlen(b))

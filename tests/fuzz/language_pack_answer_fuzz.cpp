@@ -5,6 +5,7 @@
 // the assembled text is the answer up to its first NUL byte, that an answer
 // past the limit is refused whole, and that the first marker in the router's
 // order decides, wherever it lies in the text.
+#include "tests/fuzz/fuzz_input.h"
 #include "net/response_text.h"
 #include "pages/language_pack_answers.h"
 
@@ -13,11 +14,6 @@
 #include <memory>
 
 namespace {
-
-void Check(bool ok) {
-    if (!ok)
-        abort();
-}
 
 // In the router's order: the first one found decides.
 struct Refusal {

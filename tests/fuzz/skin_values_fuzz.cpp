@@ -5,6 +5,7 @@
 // wrote. Beyond the sanitizers each result is compared with a plain
 // reference, and values must stay in their ranges: colours in 24 bits, font
 // point sizes within the clamp, texts within the cut.
+#include "tests/fuzz/fuzz_input.h"
 #include "controls/font_points.h"
 #include "framework/profile_text.h"
 #include "skin/common_section.h"
@@ -17,11 +18,6 @@
 #include <vector>
 
 namespace {
-
-void Check(bool ok) {
-    if (!ok)
-        abort();
-}
 
 std::vector<std::string> Split(const std::string& value) {
     std::vector<std::string> fields(1);

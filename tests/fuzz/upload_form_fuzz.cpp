@@ -9,6 +9,7 @@
 //    and a frame refused for want of room writes nothing;
 //  - a header line is written whole or not at all, never past its buffer;
 //  - the upload request block takes every text whole or none.
+#include "tests/fuzz/fuzz_input.h"
 #include "net/base64.h"
 #include "net/upload_form_body.h"
 #include "net/upload_request.h"
@@ -22,39 +23,6 @@
 #include <vector>
 
 namespace {
-
-void Check(bool ok) {
-    if (!ok)
-        abort();
-}
-
-class Input {
-public:
-    Input(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-    uint8_t Byte() {
-        if (m_size == 0)
-            return 0;
-        --m_size;
-        return *m_data++;
-    }
-    uint32_t Word32() {
-        uint32_t value = 0;
-        for (int i = 0; i < 4; ++i)
-            value |= uint32_t{Byte()} << (8 * i);
-        return value;
-    }
-    std::string Text(size_t length) {
-        std::string text;
-        while (length-- > 0 && m_size > 0)
-            text += static_cast<char>(Byte());
-        return text;
-    }
-    std::string Rest() { return Text(m_size); }
-
-private:
-    const uint8_t* m_data;
-    size_t m_size;
-};
 
 int DecodeChar(char c) {
     static const std::array<int8_t, 256> kValues = [] {
@@ -240,7 +208,7 @@ void CheckUploadRequest(const std::string& path, const std::string& host,
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    Input in(data, size);
+    FuzzInput in(data, size);
     // Line length: small, negative and extreme values are all allowed.
     const int lineLength = static_cast<int>(in.Word32());
     const size_t cap = in.Byte() | (static_cast<size_t>(in.Byte() & 1) << 8);
