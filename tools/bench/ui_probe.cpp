@@ -1,0 +1,123 @@
+// How quickly the wizard's window answers while it uploads: waits until the
+// control BAR-ID (the upload page's progress bar) shows in the top-level
+// window CAPTION, then sends WM_NULL to that window every 10 ms until the bar
+// is full or hidden again (or LIMIT seconds have passed) and times each
+// answer. A
+// user-interface thread that is busy, or blocked in a wait, answers late.
+// Every sample also reads the bar's position, so that sampling stops with the
+// bar full and the longest time the bar stood still shows too.
+//
+//   ui_probe CAPTION BAR-ID LIMIT-SECONDS
+//
+// Prints "samples=N late=L max_ms=X max_at_ms=T p99_ms=Y positions=P still_ms=S"
+// (T: when the longest answer was asked for, from the first sample).
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kPeriodMs = 10;
+constexpr UINT kAnswerLimitMs = 1000; // an answer later than this counts as late
+
+struct Search {
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK MatchId(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<Search*>(param);
+    if (::GetDlgCtrlID(window) == search->id) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+double Now(const LARGE_INTEGER& frequency) {
+    LARGE_INTEGER now;
+    ::QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: ui_probe CAPTION BAR-ID LIMIT-SECONDS\n");
+        return 2;
+    }
+    LARGE_INTEGER frequency;
+    ::QueryPerformanceFrequency(&frequency);
+    const double deadline = Now(frequency) + std::atof(argv[3]) * 1000.0;
+    HWND top = nullptr;
+    Search search{std::atoi(argv[2]), nullptr};
+    while (Now(frequency) < deadline) {
+        top = ::FindWindowA(nullptr, argv[1]);
+        if (top) {
+            search.found = nullptr;
+            ::EnumChildWindows(top, &MatchId, reinterpret_cast<LPARAM>(&search));
+            if (search.found && ::IsWindowVisible(search.found))
+                break;
+        }
+        ::Sleep(kPeriodMs);
+    }
+    if (!search.found || !::IsWindowVisible(search.found)) {
+        std::printf("no bar shown\n");
+        return 1;
+    }
+    std::vector<double> answers;
+    const double first = Now(frequency);
+    double longestAt = 0;
+    double longest = -1;
+    unsigned late = 0;
+    unsigned positions = 0;
+    DWORD_PTR lastPosition = ~DWORD_PTR{0};
+    double lastMove = Now(frequency);
+    double longestStill = 0;
+    bool full = false;
+    for (unsigned n = 0; !full && Now(frequency) < deadline && ::IsWindowVisible(search.found);
+         ++n) {
+        DWORD_PTR result = 0;
+        const double sent = Now(frequency);
+        if (!::SendMessageTimeoutA(top, WM_NULL, 0, 0, SMTO_NORMAL, kAnswerLimitMs, &result))
+            ++late;
+        const double answered = Now(frequency);
+        answers.push_back(answered - sent);
+        if (answered - sent > longest) {
+            longest = answered - sent;
+            longestAt = sent - first;
+        }
+        {
+            DWORD_PTR position = 0;
+            if (::SendMessageTimeoutA(search.found, PBM_GETPOS, 0, 0, SMTO_NORMAL, kAnswerLimitMs,
+                                      &position) &&
+                position != lastPosition) {
+                if (lastPosition != ~DWORD_PTR{0} && position < 100)
+                    longestStill = std::max(longestStill, answered - lastMove);
+                lastPosition = position;
+                lastMove = answered;
+                ++positions;
+            }
+            full = position >= 100;
+        }
+        ::Sleep(kPeriodMs);
+    }
+    if (answers.empty()) {
+        std::printf("no samples\n");
+        return 1;
+    }
+    std::vector<double> sorted = answers;
+    std::sort(sorted.begin(), sorted.end());
+    const size_t p99 = std::min(sorted.size() - 1, sorted.size() * 99 / 100);
+    std::printf("samples=%zu late=%u max_ms=%.1f max_at_ms=%.0f p99_ms=%.1f positions=%u "
+                "still_ms=%.0f\n",
+                answers.size(), late, sorted.back(), longestAt, sorted[p99], positions,
+                longestStill);
+    return 0;
+}
