@@ -1,8 +1,48 @@
 #include "framework/afx_wnd.h"
 
+#include <mutex>
+#include <unordered_map>
+
 namespace {
-// The window property that points at the bound CWnd.
-const char kObjectProperty[] = "FwuCWndObject";
+
+// Which object is bound to which window. The lookup runs for every message
+// of every bound window, several times over, so it stays in the process: a
+// window property would cost a round trip to the window server each time
+// (under Wine), and a busy stream of posted messages would then outrun the
+// user-interface thread. Windows are bound on the user-interface thread, but
+// a worker may look one up, hence the lock.
+class BoundObjects {
+public:
+    CWnd* Find(HWND window) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        const auto found = m_objects.find(window);
+        return found == m_objects.end() ? nullptr : found->second;
+    }
+    bool Bind(HWND window, CWnd* object) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_objects.emplace(window, object).second;
+    }
+    // Only the object's own entry: the handle may already name a newer
+    // window bound to another object.
+    void Unbind(HWND window, const CWnd* object) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        const auto found = m_objects.find(window);
+        if (found != m_objects.end() && found->second == object)
+            m_objects.erase(found);
+    }
+
+private:
+    std::mutex m_mutex;
+    std::unordered_map<HWND, CWnd*> m_objects;
+};
+
+BoundObjects& Bound() {
+    // Never destroyed: objects of static storage may still let go of their
+    // windows after this file's statics would be gone.
+    static BoundObjects& objects = *new BoundObjects;
+    return objects;
+}
+
 } // namespace
 
 CWnd::~CWnd() {
@@ -10,20 +50,21 @@ CWnd::~CWnd() {
     // can reach a destroyed object.
     if (m_hWnd && ::IsWindow(m_hWnd))
         Detach();
+    else if (m_hWnd)
+        Bound().Unbind(m_hWnd, this); // the window went without telling us
     m_hWnd = nullptr;
 }
 
 CWnd* CWnd::FromHandlePermanent(HWND window) {
     if (!window)
         return nullptr;
-    return static_cast<CWnd*>(::GetPropA(window, kObjectProperty));
+    return Bound().Find(window);
 }
 
 bool CWnd::Attach(HWND window) {
-    if (m_hWnd || !window || FromHandlePermanent(window))
+    if (m_hWnd || !window || !Bound().Bind(window, this))
         return false;
     m_hWnd = window;
-    ::SetPropA(window, kObjectProperty, this);
     m_superProc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(
         window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::RoutingWindowProc)));
     return true;
@@ -34,7 +75,7 @@ void CWnd::Detach() {
         return;
     if (m_superProc)
         ::SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_superProc));
-    ::RemovePropA(m_hWnd, kObjectProperty);
+    Bound().Unbind(m_hWnd, this);
     m_superProc = nullptr;
     m_hWnd = nullptr;
 }

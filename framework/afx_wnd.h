@@ -1,6 +1,6 @@
 // CWnd: a C++ object bound to one window. The object is found from the
-// window through a window property set when it is subclassed or created and
-// removed before the object lets go of the window.
+// window through the framework's table of bound windows, entered when the
+// window is subclassed or created and left before the object lets go of it.
 //
 // Message handling: the window procedure hands every message to the virtual
 // WindowProc. Classes override it with a switch that unpacks a message once

@@ -92,8 +92,12 @@ void UploadPage::StartUpload() {
 
 void UploadPage::OnUploadStatus(WPARAM count, LPARAM final) {
     const UploadStatusStep step = HandleUploadStatus(m_total, count, final);
-    if (step.position >= 0)
+    // Thousands of reports a second move the bar a hundred times in all:
+    // the bar hears only of a new position.
+    if (step.position >= 0 && step.position != m_shownPosition) {
+        m_shownPosition = step.position;
         m_progress.SetPos(step.position);
+    }
     switch (step.action) {
     case UploadStatusStep::kNextPage:
         NavigateWizard(NAVIGATE_NEXT);

@@ -45,4 +45,5 @@ private:
     void ShowMessageAndClose(const char* key);
 
     bool m_started = false;
+    int m_shownPosition = 0; // where the bar stands
 };

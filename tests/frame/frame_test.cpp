@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "wizard/wizard_host_dialog.h"
@@ -440,3 +441,54 @@ TEST_F(FrameTest, HostAndPageAnswerControlColoursByKind) {
 }
 
 } // namespace
+
+namespace {
+
+// Counts what reaches the object: proof that the window is still routed to it.
+class CountingWnd : public CWnd {
+public:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == WM_APP)
+            ++seen;
+        return CWnd::WindowProc(message, wParam, lParam);
+    }
+    int seen = 0;
+};
+
+HWND NewStatic() {
+    return ::CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr,
+                           nullptr);
+}
+
+} // namespace
+
+// The framework finds the object of a window from its own table (a window
+// property would cost a trip to the window server on every message): one
+// object per window, found from any thread, and forgotten when either the
+// window or the object goes, so that a handle the system hands out again
+// never leads to an object of the past.
+TEST(WindowBinding, LastsAsLongAsBothTheWindowAndTheObject) {
+    HWND window = NewStatic();
+    ASSERT_NE(window, nullptr);
+    {
+        CountingWnd first;
+        ASSERT_TRUE(first.SubclassWindow(window));
+        EXPECT_EQ(CWnd::FromHandlePermanent(window), &first);
+        CountingWnd second;
+        EXPECT_FALSE(second.SubclassWindow(window)) << "two objects bound to one window";
+        CWnd* seenByWorker = nullptr;
+        std::thread([&] { seenByWorker = CWnd::FromHandlePermanent(window); }).join();
+        EXPECT_EQ(seenByWorker, &first);
+        ::SendMessageA(window, WM_APP, 0, 0);
+        EXPECT_EQ(first.seen, 1);
+    }
+    // The object went first: the window lives on, unbound, with its own procedure.
+    EXPECT_EQ(CWnd::FromHandlePermanent(window), nullptr);
+    EXPECT_EQ(::SendMessageA(window, WM_GETTEXTLENGTH, 0, 0), 0);
+    CountingWnd again;
+    EXPECT_TRUE(again.SubclassWindow(window));
+    // The window goes first: the object lets go of it.
+    ::DestroyWindow(window);
+    EXPECT_EQ(again.m_hWnd, nullptr);
+    EXPECT_EQ(CWnd::FromHandlePermanent(window), nullptr);
+}
