@@ -64,7 +64,8 @@ void WindowDetectionActions::ShowRetryMessage() {
 }
 
 void WindowDetectionActions::SetActionDone() {
-    ActionDone = 1;
+    if (!m_uploadWaiting)
+        ActionDone = 1;
 }
 
 void WindowDetectionActions::SetPerInterfaceBinding(bool on) {

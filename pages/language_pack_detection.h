@@ -27,7 +27,12 @@ public:
     void ShowCommunicationError() override;
     void ShowRetryMessage() override;
 
+    // Ends the wait of the popup shown for the search, unless the popup
+    // shown now waits for the language pack's upload instead: the answer to
+    // the language query may come while that popup is up, and must not end
+    // it before the upload has.
     void SetActionDone() override;
+    void SetUploadWaiting(bool waiting) { m_uploadWaiting = waiting; }
     void SetPerInterfaceBinding(bool on) override;
     int BindPosition() override;
     void SetBindPosition(int position) override;
@@ -37,6 +42,7 @@ public:
 
 private:
     CWnd& m_window;
+    bool m_uploadWaiting = false;
 };
 
 // A message box owned by the window, captioned "Warning" (string 102), with

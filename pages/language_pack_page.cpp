@@ -181,7 +181,11 @@ void LanguagePackPage::OnUpgrade() {
         m_exit.ShowWindow(SW_SHOW);
         return;
     }
+    // The search's language query may still be answered while the popup is
+    // up: only the upload ends this popup.
+    m_detectionActions.SetUploadWaiting(true);
     popup.DoModal();
+    m_detectionActions.SetUploadWaiting(false);
     if (m_upload.uploadOk)
         NavigateWizard(NAVIGATE_NEXT);
     else

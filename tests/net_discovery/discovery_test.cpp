@@ -491,10 +491,18 @@ TEST_F(DiscoveryTable, QueryLeavesByTheCardThatFoundTheRouter) {
     EXPECT_EQ(3, query[8 + LANGUAGE_CODE_OFFSET]);
     EXPECT_EQ(secondCard, from.sin_addr.s_addr) << "query from the card that found the router";
 
+    // The user pressed Upgrade as soon as the search's popup went: the
+    // upgrade popup is up when the query is answered, and only the upload
+    // may end it (the answer once ended it while the pack was still on its
+    // way, and the page offered Exit for a pack the router then took).
+    ActionDone = 0;
+    actions.SetUploadWaiting(true);
     router.SendTo(from, Reply(CMD_QUERY, query));
     ASSERT_TRUE(m_window.WaitFor(QUERY_REPLY_MSG, 3000));
     detection.OnQueryReply();
     EXPECT_TRUE(detection.acknowledged);
+    EXPECT_EQ(0, ActionDone) << "the query's answer ended the upgrade popup";
+    actions.SetUploadWaiting(false);
     EXPECT_EQ(0, actions.boxes);
     EXPECT_TRUE(router.Receive().empty()) << "nothing else on the wire";
     page.m_hWnd = nullptr;
