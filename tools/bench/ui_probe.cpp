@@ -20,24 +20,12 @@
 #include <cstdlib>
 #include <vector>
 
+#include "tests/driver/window_finder.h"
+
 namespace {
 
 constexpr DWORD kPeriodMs = 10;
 constexpr UINT kAnswerLimitMs = 1000; // an answer later than this counts as late
-
-struct Search {
-    int id;
-    HWND found;
-};
-
-BOOL CALLBACK MatchId(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<Search*>(param);
-    if (::GetDlgCtrlID(window) == search->id) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
 
 double Now(const LARGE_INTEGER& frequency) {
     LARGE_INTEGER now;
@@ -55,19 +43,18 @@ int main(int argc, char** argv) {
     LARGE_INTEGER frequency;
     ::QueryPerformanceFrequency(&frequency);
     const double deadline = Now(frequency) + std::atof(argv[3]) * 1000.0;
+    // The bar of the wizard's window (the driver's finder: the windows of
+    // every process but this one).
     HWND top = nullptr;
-    Search search{std::atoi(argv[2]), nullptr};
+    HWND bar = nullptr;
     while (Now(frequency) < deadline) {
-        top = ::FindWindowA(nullptr, argv[1]);
-        if (top) {
-            search.found = nullptr;
-            ::EnumChildWindows(top, &MatchId, reinterpret_cast<LPARAM>(&search));
-            if (search.found && ::IsWindowVisible(search.found))
-                break;
-        }
+        top = fwdriver::FindTopLevel(fwdriver::FromUtf8(argv[1]));
+        bar = top ? fwdriver::FindControl(std::atoi(argv[2]), true) : nullptr;
+        if (bar)
+            break;
         ::Sleep(kPeriodMs);
     }
-    if (!search.found || !::IsWindowVisible(search.found)) {
+    if (!bar) {
         std::printf("no bar shown\n");
         return 1;
     }
@@ -81,8 +68,7 @@ int main(int argc, char** argv) {
     double lastMove = Now(frequency);
     double longestStill = 0;
     bool full = false;
-    for (unsigned n = 0; !full && Now(frequency) < deadline && ::IsWindowVisible(search.found);
-         ++n) {
+    for (unsigned n = 0; !full && Now(frequency) < deadline && ::IsWindowVisible(bar); ++n) {
         DWORD_PTR result = 0;
         const double sent = Now(frequency);
         if (!::SendMessageTimeoutA(top, WM_NULL, 0, 0, SMTO_NORMAL, kAnswerLimitMs, &result))
@@ -95,7 +81,7 @@ int main(int argc, char** argv) {
         }
         {
             DWORD_PTR position = 0;
-            if (::SendMessageTimeoutA(search.found, PBM_GETPOS, 0, 0, SMTO_NORMAL, kAnswerLimitMs,
+            if (::SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_NORMAL, kAnswerLimitMs,
                                       &position) &&
                 position != lastPosition) {
                 if (lastPosition != ~DWORD_PTR{0} && position < 100)
