@@ -32,6 +32,10 @@ Scenarios run side by side, each in its own namespaces and Wine session:
   enter      Enter in the find-device popup and in the upgrade popup closes
              neither: the search still takes its minute, the pack goes out
              and the wizard reaches the finish page;
+  quick      Upgrade pressed as soon as the find-device popup goes, the
+             router's query reply (8 s late) comes while the upgrade popup
+             is up, and the router takes 20 s to accept the pack: the popup
+             stays until the pack's result and the finish page follows;
   keys       the release archive a router owner downloads (made with the
              sample firmware and packs as the maker's files), unpacked, and
              the wizard from it walked to the finish page with keys alone:
@@ -454,6 +458,29 @@ def scenario_second_address(build, name):
     return check
 
 
+def scenario_quick_upgrade(build, name):
+    check = Checks(name)
+    router = BASE_ROUTER + ["--device-password", DEVICE_PASSWORD, "--query-delay", "8",
+                            "--lang-answer-delay", "20"]
+    with WizardRun(build, name, router, out_dir=shots_dir(name)) as run:
+        check("find-device popup over the page", to_language_pack_page(run), True)
+        wait_popup_gone(run, FIRST_WAIT_S + 30)
+        run.click_once(PACK_UPGRADE, run.popup_shown, "upgrade popup")
+        packs = wait_http(run.record_dir, "/upload_lang.cgi")
+        check("the router got the pack", len(packs), 1)
+        queries = wait_queries(run.record_dir, 10)
+        check("the query went out", len(queries), 1)
+        # Its reply leaves 8 s after the query, the pack's answer 20 s after
+        # the pack, then the poster pauses 5 s: the query's answer comes first.
+        waited = wait_popup_gone(run, 60, shot="uploading")
+        check(f"the popup stayed until the pack's result ({waited:.0f} s)", waited >= 25, True)
+        check("no message box", run.message_box_shown(), False)
+        run.wait_visible(FINISH_EXIT, "finish page", 20)
+        run.shot("finish")
+        check("finish page reached", True, True)
+    return check
+
+
 def enter_keeps_popup(run, check, what):
     """Enter at the popup (it has the focus); it must stay."""
     run.ui.key("RETURN")
@@ -616,6 +643,7 @@ def scenarios(build):
         "second": lambda: scenario_second_address(build, "lpsecond"),
         "fr": lambda: scenario_fr(build, "lpfr"),
         "enter": lambda: scenario_enter_in_popups(build, "lpenter"),
+        "quick": lambda: scenario_quick_upgrade(build, "lpquick"),
         "zerolang": lambda: scenario_zero_language(build, "lpzero"),
         "keys": lambda: scenario_keys_from_release(build, "lpkeys"),
     }

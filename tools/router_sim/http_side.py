@@ -289,6 +289,8 @@ class HttpServer:
         if status is None:
             self._hang(conn, reader)
             return False
+        if head.path == LANGUAGE_PATH and self._config.lang_answer_delay > 0:
+            time.sleep(self._config.lang_answer_delay)  # takes its time to install the pack
         if "endless-answer" in faults:
             self._send_endless(conn, status, extra)
             return False

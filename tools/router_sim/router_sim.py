@@ -135,6 +135,10 @@ def parse_arguments(argv):
     add("--device-password", default="", help="password text at record offset 42")
     add("--language-byte", type=int, default=1, help="record byte 746 in discovery replies")
     add("--query-status", type=int, default=0, help="status of the query reply")
+    add("--query-delay", type=float, default=0.0,
+        help="seconds the query reply waits (other datagrams are answered meanwhile)")
+    add("--lang-answer-delay", type=float, default=0.0,
+        help="seconds the language-pack answer waits once the pack has come whole")
     add("--ready-file", help="written once the sockets listen")
     add("--fault", action="append", metavar="NAME",
         help="one of: " + ", ".join(HTTP_FAULTS + UDP_FAULTS) + ", " + SECOND_ADDRESS_FAULT
@@ -154,9 +158,9 @@ def parse_arguments(argv):
     if not 0 <= args.query_status <= 0xFFFF:
         parser.error("--query-status must be 0 to 65535")
     if (args.restart_seconds < 0 or args.slow_rate <= 0 or args.idle_timeout <= 0
-            or args.trickle_seconds <= 0):
-        parser.error("--restart-seconds, --slow-rate, --idle-timeout and --trickle-seconds "
-                     "must be positive")
+            or args.trickle_seconds <= 0 or args.query_delay < 0 or args.lang_answer_delay < 0):
+        parser.error("--restart-seconds, --slow-rate, --idle-timeout, --trickle-seconds, "
+                     "--query-delay and --lang-answer-delay must be positive")
     limit = LANGUAGE_OFFSET - PASSWORD_OFFSET - 1
     if len(args.device_password.encode("latin-1")) > limit:
         parser.error(f"--device-password is longer than {limit} bytes")

@@ -32,6 +32,7 @@ UDP faults (--fault):
 import select
 import socket
 import struct
+import threading
 import time
 
 from recorder import log
@@ -189,13 +190,23 @@ class UdpServer:
         # The summary is on disk before the reply leaves: a client that got the
         # reply finds its record.
         self._recorder.write_json(f"udp-{number}.json", summary)
+        delay = self._config.query_delay if summary["command"] == CMD_QUERY else 0
+        if delay > 0 and sends:
+            later = threading.Timer(delay, self._send, (sends, sender, number))
+            later.daemon = True
+            later.start()
+        else:
+            self._send(sends, sender, number)
+        log("udp", n=number, sender=summary["sender"], length=len(data),
+            command=summary["command"], answer=summary["answer"])
+
+    @staticmethod
+    def _send(sends, sender, number):
         for datagram, from_socket in sends:
             try:
                 from_socket.sendto(datagram, sender)
             except OSError as error:
                 log("udp-send-error", n=number, error=error)
-        log("udp", n=number, sender=summary["sender"], length=len(data),
-            command=summary["command"], answer=summary["answer"])
 
     def _answer(self, data, summary, sock):
         """(reply or None, socket to send it from, answer description)."""
