@@ -7,9 +7,7 @@ std::string ProfileBufferText(const char* buffer, size_t size, size_t reported) 
     if (buffer == nullptr || size == 0)
         return std::string();
     const size_t room = reported < size - 1 ? reported : size - 1;
-    const void* nul = std::memchr(buffer, '\0', room);
-    const size_t length = nul ? static_cast<size_t>(static_cast<const char*>(nul) - buffer) : room;
-    return std::string(buffer, length);
+    return std::string(buffer, strnlen(buffer, room));
 }
 
 std::string ReadCutProfileText(const ProfileRead& read) {

@@ -10,9 +10,7 @@ bool ResponseText::Append(const char* bytes, size_t count) {
 }
 
 std::string ResponseText::Text() const {
-    const char* begin = m_bytes.data();
-    const void* nul = m_bytes.empty() ? nullptr : std::memchr(begin, '\0', m_bytes.size());
-    const size_t length =
-        nul ? static_cast<size_t>(static_cast<const char*>(nul) - begin) : m_bytes.size();
-    return std::string(begin, length);
+    if (m_bytes.empty())
+        return std::string();
+    return std::string(m_bytes.data(), strnlen(m_bytes.data(), m_bytes.size()));
 }

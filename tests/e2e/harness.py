@@ -389,15 +389,18 @@ class WizardRun:
 
     # -- what the router saw
 
-    def http_records(self):
-        """The router's summaries, in order, each with its raw request bytes."""
+    def http_records(self, with_raw=True):
+        """The router's summaries, in order, each with its raw request bytes
+        unless with_raw is false (megabytes each, which a benchmark must not
+        read while the next upload runs)."""
         records = []
         for path in sorted(glob.glob(os.path.join(self.record_dir, "http-*.json")),
                            key=lambda p: int(os.path.basename(p).split("-")[1].split(".")[0])):
             with open(path) as f:
                 record = json.load(f)
-            raw = os.path.join(self.record_dir, record.get("raw_file") or "")
-            record["raw"] = open(raw, "rb").read() if os.path.isfile(raw) else b""
+            if with_raw:
+                raw = os.path.join(self.record_dir, record.get("raw_file") or "")
+                record["raw"] = open(raw, "rb").read() if os.path.isfile(raw) else b""
             records.append(record)
         return records
 

@@ -31,9 +31,7 @@
 """
 
 import argparse
-import glob
 import hashlib
-import json
 import os
 import re
 import statistics
@@ -104,22 +102,11 @@ def shape(run, link):
                         check=True, capture_output=True)
 
 
-def summaries(run):
-    """The router's request summaries, without the raw requests: reading
-    those (megabytes each) while the next upload runs would slow it."""
-    found = []
-    for path in glob.glob(os.path.join(run.record_dir, "http-*.json")):
-        number = int(os.path.basename(path).split("-")[1].split(".")[0])
-        with open(path) as f:
-            found.append((number, json.load(f)))
-    return [summary for _, summary in sorted(found, key=lambda item: item[0])]
-
-
 def wait_complete(run, count, limit_s=LIMIT_S):
     """The count-th complete request the router recorded."""
     deadline = time.monotonic() + limit_s
     while time.monotonic() < deadline:
-        done = [r for r in summaries(run) if r.get("complete")]
+        done = [r for r in run.http_records(with_raw=False) if r.get("complete")]
         if len(done) >= count:
             return done[count - 1]
         if run.message_box_shown():
@@ -199,7 +186,7 @@ def upload_once(build, link, size_mb, number):
             raise RuntimeError(f"the floor program counted only {floor.get('messages')} messages")
         return {"wizard": wizard["receive_seconds"], "floor": floor_record["receive_seconds"],
                 "curl": curl_record["receive_seconds"], "wizard_whole": delivered - clicked,
-                "floor_self": floor["seconds"], "wizard_lag": wizard_lag,
+                "wizard_lag": wizard_lag,
                 "floor_lag": floor["lag"], "before_kib": before_kib, "peak_kib": peak_kib}
 
 
@@ -309,7 +296,6 @@ def whole_wizard(build, size_mb=8):
         finished = wait_for(run, lambda: run.ui.visible(FINISH_EXIT), "the finish page",
                             PACK_FLOOR_S + 30)
         # The floor program posts the same image once the wizard is done.
-        time.sleep(4)  # the router's restart after the wizard's image
         floor = floor_post(run, size_mb, 3)[0]["seconds"]
     wizard = (found - clicked) + (finished - pack_clicked)
     floor_total = floor + FIND_FLOOR_S + PACK_FLOOR_S
