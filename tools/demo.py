@@ -16,9 +16,9 @@ import sys
 import time
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
-sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
-from harness import WizardRun, sha256_of  # noqa: E402
-import test_language_pack as pack  # noqa: E402
+sys.path.insert(0, os.path.join(ROOT, "tools", "harness"))
+from harness import (FINISH_EXIT, PACK_UPGRADE, WizardRun, sha256_of, udp_records,  # noqa: E402
+                     wait_http)
 from netns import NetNs  # noqa: E402
 
 USER, PASSWORD = "admin", "admin"
@@ -76,7 +76,7 @@ def headless(build, out_dir):
     with WizardRun(build, "demo", router, out_dir=out_dir) as run:
         run.walk_to_upload(user=USER, password=PASSWORD)
         run.shot("upload")
-        pack.wait_http(run.record_dir, "/upgrade_flash.cgi", 120)
+        wait_http(run.record_dir, "/upgrade_flash.cgi", 120)
         print(f"upload bar at {run.progress()}; screenshots in {out_dir}")
         status = report(run)
         return language_pack(run) or status
@@ -86,27 +86,27 @@ def language_pack(run):
     """The language-pack page: the minute's wait, detection, the upload, the
     finish page; then what the router received over UDP and for the pack."""
     print("language-pack page: waiting the router's minute, then searching ...", flush=True)
-    pack.wait_popup(run, 30)
-    pack.wait_popup_gone(run, 120, shot="action-find-device")
+    run.wait_popup(30)
+    run.wait_popup_gone(120, shot="action-find-device")
     run.shot("language-pack-detected")
     # Upgrade once the page has told the router the language.
-    run.wait_until(lambda: [r for r in pack.udp_records([run.record_dir])
+    run.wait_until(lambda: [r for r in udp_records([run.record_dir])
                             if r.get("command") == 1], "the language query", 30)
-    run.ui.press(pack.PACK_UPGRADE)
-    pack.wait_popup(run, 10)
+    run.ui.press(PACK_UPGRADE)
+    run.wait_popup(10)
     run.shot("action-upgrade")
-    pack.wait_popup_gone(run, 60)
-    run.wait_visible(pack.FINISH_EXIT, "finish page", 20)
+    run.wait_popup_gone(60)
+    run.wait_visible(FINISH_EXIT, "finish page", 20)
     run.shot("finish")
-    for r in pack.udp_records([run.record_dir]):
+    for r in udp_records([run.record_dir]):
         kind = {0: "discovery", 1: "query"}.get(r.get("command"), r.get("command"))
         extra = f", language byte {r.get('language')}" if r.get("command") == 1 else ""
         print(f"router udp: {kind} from {r.get('sender')} ({r.get('answer')}{extra})")
-    packs = pack.wait_http(run.record_dir, "/upload_lang.cgi", 5)
+    packs = wait_http(run.record_dir, "/upload_lang.cgi", 5)
     for r in packs:
         print(f"router pack: {r.get('file_size')} bytes, filename {r.get('filename')!r}, "
               f"answer {r.get('status')}")
-    run.ui.press(pack.FINISH_EXIT)
+    run.ui.press(FINISH_EXIT)
     return 0 if packs else 1
 
 

@@ -13,7 +13,7 @@ import zlib
 
 here = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(here, "..", "..", "tools", "sandbox"))
-sys.path.insert(0, here)
+sys.path.insert(0, os.path.join(here, "..", "..", "tools", "driver"))
 import netns  # noqa: E402
 import sandbox  # noqa: E402
 from driver import Driver, DriverError  # noqa: E402

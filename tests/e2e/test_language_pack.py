@@ -48,14 +48,12 @@ import os
 import sys
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import (BOX_CAPTION, Checks, WizardRun, expected_body,  # noqa: E402
-                     local_file, run_suite, split_request)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools",
+                                "harness"))
+from harness import (BOX_CAPTION, FINISH_EXIT, PACK_DETECT, PACK_EXIT, PACK_LABEL1,  # noqa: E402
+                     PACK_LABEL2, PACK_UPGRADE, Checks, WizardRun, expected_body, local_file,
+                     run_suite, split_request, udp_records, unpacked_release, wait_http)
 
-# Language-pack page and finish page controls.
-PACK_LABEL1, PACK_LABEL2 = 1048, 1049
-PACK_UPGRADE, PACK_EXIT, PACK_DETECT = 1059, 1060, 1061
-FINISH_EXIT = 1014
 WARNING = "Warning"
 
 USER, PASSWORD, DEVICE_PASSWORD = "admin", "pw", "lpw"
@@ -88,36 +86,7 @@ def shots_dir(name):
     return os.path.join(base, name) if base else None
 
 
-def wait_popup_gone(run, timeout_s, shot=None):
-    """Waits until no action popup is shown; the seconds it took."""
-    start = time.monotonic()
-    shot_taken = shot is None
-    while time.monotonic() - start < timeout_s:
-        if not run.popup_shown():
-            return time.monotonic() - start
-        if not shot_taken and time.monotonic() - start > 3:
-            run.shot(shot)
-            shot_taken = True
-        time.sleep(0.5)
-    raise AssertionError(f"action popup still shown after {timeout_s} s")
 
-
-def wait_popup(run, timeout_s=15):
-    deadline = time.monotonic() + timeout_s
-    while time.monotonic() < deadline:
-        if run.popup_shown():
-            return True
-        time.sleep(0.2)
-    return False
-
-
-def udp_records(record_dirs):
-    records = []
-    for folder in record_dirs:
-        for path in glob.glob(os.path.join(folder, "udp-*.json")):
-            with open(path) as f:
-                records.append(json.load(f))
-    return sorted(records, key=lambda r: r["time"])
 
 
 def wait_queries(folder, timeout_s):
@@ -130,29 +99,6 @@ def wait_queries(folder, timeout_s):
         time.sleep(0.2)
 
 
-def http_records_in(folder):
-    out = []
-    for path in sorted(glob.glob(os.path.join(folder, "http-*.json")),
-                       key=lambda p: int(os.path.basename(p).split("-")[1].split(".")[0])):
-        with open(path) as f:
-            record = json.load(f)
-        raw = os.path.join(folder, record.get("raw_file") or "")
-        record["raw"] = open(raw, "rb").read() if os.path.isfile(raw) else b""
-        out.append(record)
-    return out
-
-
-def wait_http(folder, path, timeout_s=30):
-    deadline = time.monotonic() + timeout_s
-    while time.monotonic() < deadline:
-        found = [r for r in http_records_in(folder)
-                 if r["raw"].startswith(f"POST {path} ".encode()) and r.get("complete")]
-        if found:
-            return found
-        time.sleep(0.2)
-    return []
-
-
 
 
 def to_language_pack_page(run, language=None):
@@ -162,7 +108,7 @@ def to_language_pack_page(run, language=None):
     run.walk_to_upload(user=USER, password=PASSWORD, language=language)
     if not wait_http(run.record_dir, "/upgrade_flash.cgi", 60):
         raise AssertionError("the firmware never reached the router")
-    return wait_popup(run, 30)
+    return run.wait_popup(30)
 
 
 def detected_look(run, check, what):
@@ -217,7 +163,7 @@ def upgrade_fails(run, check, what, message, within_s, path=EN_PACK):
         took = shown - os.path.getmtime(os.path.join(run.record_dir, f"http-{packs[0]['n']}.json"))
         check(f"{what}: message within {within_s} s of the pack's arrival ({took:.0f} s)",
               took <= within_s, True)
-    wait_popup_gone(run, 10)
+    run.wait_popup_gone(10)
     check(f"{what}: Exit shown", run.ui.visible(PACK_EXIT), True)
     check(f"{what}: still on the page", run.ui.visible(PACK_UPGRADE), True)
 
@@ -237,7 +183,7 @@ def scenario_fr(build, name):
                    out_dir=shots_dir(name)) as run:
         check("find-device popup over the page", to_language_pack_page(run, "FR"), True)
         check("Detect shown while searching", run.ui.visible(PACK_DETECT), True)
-        waited = wait_popup_gone(run, FIRST_WAIT_S + 30, shot="finding-device")
+        waited = run.wait_popup_gone(FIRST_WAIT_S + 30, shot="finding-device")
         check("the search waited its minute", waited >= FIRST_WAIT_S - 5, True)
         run.shot("detected")
         detected_look(run, check, "detected")
@@ -267,12 +213,7 @@ def scenario_fr(build, name):
             check_pack_request(check, packs[0], path, data, USER, DEVICE_PASSWORD)
             host = dict((k.lower(), v) for k, v in split_request(packs[0]["raw"])[1]).get("host")
             check("pack sent to the address the router was found at", host, FOUND_ADDRESS)
-        wait_popup_gone(run, 40)
-        run.wait_visible(FINISH_EXIT, "finish page", 20)
-        run.shot("finish")
-        check("finish page reached", True, True)
-        run.ui.press(FINISH_EXIT)
-        check("Exit ends the wizard", run.wizard_closed(), True)
+        run.finish_and_exit(check)
     return check
 
 
@@ -282,7 +223,7 @@ def scenario_markers(build, name):
     with WizardRun(build, name, router + ["--lang-marker", "1"],
                    out_dir=shots_dir(name)) as run:
         to_language_pack_page(run)
-        wait_popup_gone(run, FIRST_WAIT_S + 30)
+        run.wait_popup_gone(FIRST_WAIT_S + 30)
         for marker in (1, 2, 3):
             if marker > 1:
                 # The same router again, now answering with the next marker;
@@ -306,7 +247,7 @@ def scenario_answers(build, name):
     router = BASE_ROUTER + ["--device-password", DEVICE_PASSWORD]
     with WizardRun(build, name, router, out_dir=shots_dir(name)) as run:
         to_language_pack_page(run)
-        wait_popup_gone(run, FIRST_WAIT_S + 30)
+        run.wait_popup_gone(FIRST_WAIT_S + 30)
         detected_look(run, check, "detected")
         for fault in ("endless-answer", "trickle-answer"):
             replace_router(run, router + ["--fault", fault], fault)
@@ -320,9 +261,7 @@ def scenario_answers(build, name):
         if packs:
             with open(local_file(run.folder, EN_PACK), "rb") as f:
                 check_pack_request(check, packs[0], EN_PACK, f.read(), USER, DEVICE_PASSWORD)
-        wait_popup_gone(run, 40)
-        run.wait_visible(FINISH_EXIT, "finish page", 20)
-        check("finish page reached", True, True)
+        run.finish_and_exit(check)
     return check
 
 
@@ -340,7 +279,7 @@ def scenario_zero_language(build, name):
         caption, text = run.message_box(FIRST_WAIT_S + 30)
         check("retry box caption", caption, BOX_CAPTION)
         check("retry box text", text, "Please retry this programme again!")
-        wait_popup_gone(run, 10)
+        run.wait_popup_gone(10)
         detected_look(run, check, "refused device")
         # A query would have gone 2 s after the reply.
         check("no query sent", wait_queries(run.record_dir, 5), [])
@@ -357,7 +296,7 @@ def scenario_no_router(build, name):
     check = Checks(name)
     with WizardRun(build, name, SILENT_ROUTER, out_dir=shots_dir(name)) as run:
         to_language_pack_page(run)
-        waited = wait_popup_gone(run, FIRST_WAIT_S + 45)
+        waited = run.wait_popup_gone(FIRST_WAIT_S + 45)
         check("search ended after the minute and the retries", waited >= FIRST_WAIT_S + 10, True)
         run.shot("not-found")
         check("Detect still shown", run.ui.visible(PACK_DETECT), True)
@@ -372,9 +311,9 @@ def scenario_no_router(build, name):
 
         replace_router(run, BASE_ROUTER + ["--device-password", DEVICE_PASSWORD], 2)
         run.ui.press(PACK_DETECT)
-        check("setup-device popup", wait_popup(run), True)
+        check("setup-device popup", run.wait_popup(), True)
         run.shot("detecting")
-        wait_popup_gone(run, 60)
+        run.wait_popup_gone(60)
         detected_look(run, check, "after Detect")
         check("Detect found the router",
               any(r.get("command") == 0 and r.get("answer") == "discovery reply"
@@ -386,10 +325,10 @@ def scenario_gone(build, name):
     check = Checks(name)
     with WizardRun(build, name, SILENT_ROUTER, out_dir=shots_dir(name)) as run:
         to_language_pack_page(run)
-        wait_popup_gone(run, FIRST_WAIT_S + 45)
+        run.wait_popup_gone(FIRST_WAIT_S + 45)
         run.click_once(PACK_DETECT, run.popup_shown, "setup-device popup")
         # The search's 15 s, then the popup lingers 16 ticks of 2 s.
-        waited = wait_popup_gone(run, 70, shot="detecting")
+        waited = run.wait_popup_gone(70, shot="detecting")
         check("Detect searched and gave up", waited >= 40, True)
         run.shot("still-not-found")
         check("Detect still shown", run.ui.visible(PACK_DETECT), True)
@@ -419,7 +358,7 @@ def scenario_second_address(build, name):
     with WizardRun(build, name, BASE_ROUTER + ["--device-password", ""],
                    topology_args=topology, out_dir=shots_dir(name)) as run:
         to_language_pack_page(run, "DE")
-        wait_popup_gone(run, FIRST_WAIT_S + 50)
+        run.wait_popup_gone(FIRST_WAIT_S + 50)
         detected_look(run, check, "found on the second address")
         firmware = wait_http(run.record_dir, "/upgrade_flash.cgi", 1)
         discoveries = [r for r in udp_records([run.record_dir]) if r.get("command") == 0]
@@ -452,9 +391,7 @@ def scenario_second_address(build, name):
             with open(local_file(run.folder, path), "rb") as f:
                 data = f.read()
             check_pack_request(check, packs[0], path, data, "", "")
-        wait_popup_gone(run, 40)
-        run.wait_visible(FINISH_EXIT, "finish page", 20)
-        check("finish page reached", True, True)
+        run.finish_and_exit(check)
     return check
 
 
@@ -464,7 +401,7 @@ def scenario_quick_upgrade(build, name):
                             "--lang-answer-delay", "20"]
     with WizardRun(build, name, router, out_dir=shots_dir(name)) as run:
         check("find-device popup over the page", to_language_pack_page(run), True)
-        wait_popup_gone(run, FIRST_WAIT_S + 30)
+        run.wait_popup_gone(FIRST_WAIT_S + 30)
         run.click_once(PACK_UPGRADE, run.popup_shown, "upgrade popup")
         packs = wait_http(run.record_dir, "/upload_lang.cgi")
         check("the router got the pack", len(packs), 1)
@@ -472,12 +409,10 @@ def scenario_quick_upgrade(build, name):
         check("the query went out", len(queries), 1)
         # Its reply leaves 8 s after the query, the pack's answer 20 s after
         # the pack, then the poster pauses 5 s: the query's answer comes first.
-        waited = wait_popup_gone(run, 60, shot="uploading")
+        waited = run.wait_popup_gone(60, shot="uploading")
         check(f"the popup stayed until the pack's result ({waited:.0f} s)", waited >= 25, True)
         check("no message box", run.message_box_shown(), False)
-        run.wait_visible(FINISH_EXIT, "finish page", 20)
-        run.shot("finish")
-        check("finish page reached", True, True)
+        run.finish_and_exit(check, popup_timeout_s=None)
     return check
 
 
@@ -494,19 +429,17 @@ def scenario_enter_in_popups(build, name):
                    out_dir=shots_dir(name)) as run:
         check("find-device popup over the page", to_language_pack_page(run), True)
         enter_keeps_popup(run, check, "find device")
-        waited = wait_popup_gone(run, FIRST_WAIT_S + 30)
+        waited = run.wait_popup_gone(FIRST_WAIT_S + 30)
         check("the search still waited its minute", waited >= FIRST_WAIT_S - 10, True)
         detected_look(run, check, "detected")
         check("the language query came", len(wait_queries(run.record_dir, 10)), 1)
         run.ui.press(PACK_UPGRADE)
-        check("upgrade popup", wait_popup(run), True)
+        check("upgrade popup", run.wait_popup(), True)
         enter_keeps_popup(run, check, "upgrade")
         check("language pack posted", len(wait_http(run.record_dir, "/upload_lang.cgi")), 1)
         if check.failed:
             return check
-        wait_popup_gone(run, 40)
-        run.wait_visible(FINISH_EXIT, "finish page", 20)
-        check("finish page reached", True, True)
+        run.finish_and_exit(check)
     return check
 
 
@@ -528,32 +461,11 @@ def tab_through(run, check, order, what):
         wait_focus(run, check, ctrl_id, f"{what}, Tab")
 
 
-def unpacked_release(build, work):
-    """The release archive made from this build with the sample firmware and
-    packs as the maker's files, unpacked into work; its folder."""
-    import zipfile
-    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)),
-                                    "..", "..", "tools"))
-    import make_release
-    samples = os.path.join(build, "dist", "Firmware")
-    archive, _ = make_release.make_release(build, os.path.join(work, "release"),
-                                           os.path.join(samples, "ZEPHYRA_FW.bin"), samples)
-    with zipfile.ZipFile(archive) as z:
-        z.extractall(os.path.join(work, "unpacked"))
-    return os.path.join(work, "unpacked", os.path.basename(archive)[:-len(".zip")])
-
-
 def scenario_keys_from_release(build, name):
-    import shutil
-    import tempfile
     import harness as h
     language_exit, welcome_exit, main_back, main_exit = 1005, 1007, 12323, 12325
     check = Checks(name)
-    runs = os.path.join(build, "tests", "e2e", "runs")
-    os.makedirs(runs, exist_ok=True)
-    work = tempfile.mkdtemp(prefix=f"{name}-release-", dir=runs)
-    try:
-        folder = unpacked_release(build, work)
+    with unpacked_release(build, name, with_samples=True) as folder:
         with WizardRun(build, name, BASE_ROUTER + ["--device-password", DEVICE_PASSWORD],
                        program_folder=folder, out_dir=shots_dir(name)) as run:
             ui = run.ui
@@ -606,8 +518,8 @@ def scenario_keys_from_release(build, name):
             if firmware:
                 check("the router has the archive's firmware", firmware[0].get("file_sha256"),
                       h.sha256_of(os.path.join(folder, "Firmware", "ZEPHYRA_FW.bin")))
-            check("find-device popup", wait_popup(run, 30), True)
-            wait_popup_gone(run, FIRST_WAIT_S + 30)
+            check("find-device popup", run.wait_popup(30), True)
+            run.wait_popup_gone(FIRST_WAIT_S + 30)
             detected_look(run, check, "detected")
             queries = wait_queries(run.record_dir, 10)
             check("query language byte (FR, typed)",
@@ -618,18 +530,16 @@ def scenario_keys_from_release(build, name):
             wait_focus(run, check, PACK_UPGRADE, "language-pack page, Tab")
             run.shot("language-pack-keys")
             ui.key("RETURN")
-            check("upgrade popup", wait_popup(run), True)
+            check("upgrade popup", run.wait_popup(), True)
             packs = wait_http(run.record_dir, "/upload_lang.cgi")
             check("French pack posted", [p.get("filename") for p in packs],
                   [".\\Firmware\\ZEPHYRA_FR.lang"])
-            wait_popup_gone(run, 40)
+            run.wait_popup_gone(40)
             run.wait_visible(FINISH_EXIT, "finish page", 20)
             wait_focus(run, check, FINISH_EXIT, "finish page")
             run.shot("finish-keys")
             ui.key("RETURN")
             check("Enter on Exit ends the wizard", run.wizard_closed(), True)
-    finally:
-        shutil.rmtree(work, ignore_errors=True)
     return check
 
 

@@ -21,9 +21,11 @@ import random
 import sys
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools",
+                                "harness"))
 from harness import (BOX_CAPTION, ROUTER_IP, UPLOAD_PROGRESS, Checks, WizardRun,  # noqa: E402
-                     expected_body, local_file, msg_text, run_suite, sha256_of, split_request)
+                     expected_body, local_file, msg_text, run_suite, sha256_of, split_request,
+                     unpacked_release)
 
 SAMPLE = ".\\Firmware\\ZEPHYRA_FW.bin"
 USER, PASSWORD = "admin", "s3cret:pw"
@@ -200,21 +202,8 @@ def release_without_firmware(build, name):
     """The release archive as ./run release makes it without the maker's
     files, unpacked: Firmware\\ holds only its README, and the wizard started
     from the folder ends with its missing-file message, sending nothing."""
-    import shutil
-    import tempfile
-    import zipfile
-    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
-                                    "tools"))
-    import make_release
     check = Checks(name)
-    runs = os.path.join(build, "tests", "e2e", "runs")
-    os.makedirs(runs, exist_ok=True)
-    work = tempfile.mkdtemp(prefix=f"{name}-release-", dir=runs)
-    try:
-        archive, _ = make_release.make_release(build, os.path.join(work, "release"))
-        with zipfile.ZipFile(archive) as z:
-            z.extractall(os.path.join(work, "unpacked"))
-        folder = os.path.join(work, "unpacked", os.path.basename(archive)[:-len(".zip")])
+    with unpacked_release(build, name, with_samples=False) as folder:
         check("Firmware holds only its README", os.listdir(os.path.join(folder, "Firmware")),
               ["README.txt"])
         with WizardRun(build, name, ROUTER_AUTH, program_folder=folder,
@@ -225,8 +214,6 @@ def release_without_firmware(build, name):
             check("box names the missing firmware", text, SAMPLE)
             check("wizard closed", run.wizard_closed(), True)
             check("requests the router saw", len(run.http_records()), 0)
-    finally:
-        shutil.rmtree(work, ignore_errors=True)
     return check
 
 

@@ -18,6 +18,7 @@ import sys
 
 here = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(here, "..", "..", "tools", "sandbox"))
+sys.path.insert(0, os.path.join(here, "..", "..", "tools", "driver"))
 sys.path.insert(0, os.path.join(here, "..", "driver"))
 import netns  # noqa: E402
 import sandbox  # noqa: E402

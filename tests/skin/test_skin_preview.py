@@ -14,6 +14,7 @@ import sys
 
 here = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(here, "..", "..", "tools", "sandbox"))
+sys.path.insert(0, os.path.join(here, "..", "..", "tools", "driver"))
 sys.path.insert(0, os.path.join(here, "..", "driver"))
 import sandbox  # noqa: E402
 from driver import Driver, windows_path  # noqa: E402

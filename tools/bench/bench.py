@@ -40,7 +40,7 @@ import threading
 import time
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+sys.path.insert(0, os.path.join(ROOT, "tools", "harness"))
 from harness import CAPTION, ROUTER_IP, UPLOAD_PROGRESS, WizardRun  # noqa: E402
 
 USER, PASSWORD = "admin", "admin"

@@ -20,7 +20,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "tests/driver/window_finder.h"
+#include "tools/driver/window_finder.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "shared/timings.h"
 #include "skin/skin_settings.h"
-#include "tests/driver/screen_capture.h"
+#include "tools/driver/screen_capture.h"
 
 namespace {
 

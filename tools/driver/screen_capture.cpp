@@ -1,4 +1,4 @@
-#include "tests/driver/screen_capture.h"
+#include "tools/driver/screen_capture.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -6,7 +6,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "tests/driver/png_writer.h"
+#include "tools/driver/png_writer.h"
 
 namespace fwdriver {
 namespace {

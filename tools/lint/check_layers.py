@@ -13,6 +13,11 @@ folder beside it. From the bottom:
     pages      the pages and the action popup
     app        application object, page registry, main window
 
+The tools (the simulated router, the sandbox, the GUI driver and the
+end-to-end harness, the benchmark, the skin kit) serve the tests, the demo
+and the benchmark alike, so nothing under tools/ includes, builds or imports
+anything under tests/.
+
 Prints every include that breaks the order and exits 1; exits 0 when there
 is none.
 """
@@ -33,6 +38,13 @@ LAYERS = {
     "app": 6,
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
+# A tool reaching into tests/: a C++ include, a CMake source path, a Python
+# import or a module path put on sys.path.
+TOOL_REACHES_TESTS = re.compile(
+    r'^\s*#\s*include\s+"tests/'
+    r'|\$\{CMAKE_SOURCE_DIR\}/tests/'
+    r'|^\s*(from|import)\s+tests\b'
+    r'|sys\.path\.(insert|append)\(.*["\']tests["\'/]')
 
 
 def violations(root):
@@ -53,15 +65,25 @@ def violations(root):
                     yield f"{where}: {folder} includes {match.group(1)}, a layer {side} it"
 
 
+def tool_violations(root):
+    for path in sorted((root / "tools").rglob("*")):
+        if not path.is_file() or path.suffix in (".png", ".bmp", ".bin"):
+            continue
+        text = path.read_text(errors="replace")
+        for number, line in enumerate(text.splitlines(), 1):
+            if TOOL_REACHES_TESTS.search(line):
+                yield f"{path.relative_to(root)}:{number}: a tool reaches into tests/: {line.strip()}"
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--root", default=pathlib.Path(__file__).resolve().parent.parent,
+    parser.add_argument("--root", default=pathlib.Path(__file__).resolve().parents[2],
                         type=pathlib.Path, help="the source tree")
     args = parser.parse_args()
-    found = list(violations(args.root))
+    found = list(violations(args.root)) + list(tool_violations(args.root))
     for line in found:
         print(line)
-    print(f"{len(found)} include(s) against the layer order")
+    print(f"{len(found)} include(s) against the layer order or from a tool into tests/")
     return 1 if found else 0
 
 

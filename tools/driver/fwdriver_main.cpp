@@ -24,7 +24,7 @@
 #include <iostream>
 #include <string>
 
-#include "tests/driver/driver_commands.h"
+#include "tools/driver/driver_commands.h"
 
 int main() {
     // Binary mode: replies end in "\n" only, as the Python client expects.

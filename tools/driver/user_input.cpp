@@ -1,4 +1,4 @@
-#include "tests/driver/user_input.h"
+#include "tools/driver/user_input.h"
 
 #include <cstdlib>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "tests/driver/window_finder.h"
+#include "tools/driver/window_finder.h"
 
 namespace fwdriver {
 namespace {

@@ -40,7 +40,7 @@ def windows_path(path):
 
 
 def default_driver_exe(build_dir):
-    return os.path.join(build_dir, "tests", "driver", "fwdriver.exe")
+    return os.path.join(build_dir, "tools", "driver", "fwdriver.exe")
 
 
 class Driver:

@@ -36,7 +36,7 @@ import traceback
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.abspath(os.path.join(HERE, "..", ".."))
-for sub in ("tools/sandbox", "tools/router_sim", "tests/driver"):
+for sub in ("tools/sandbox", "tools/router_sim", "tools/driver"):
     sys.path.insert(0, os.path.join(ROOT, sub))
 import sandbox  # noqa: E402
 from driver import Driver, DriverError  # noqa: E402
@@ -52,6 +52,10 @@ ADDRESS, USER, PASSWORD = 1011, 1063, 1010
 VERIFY_ADDRESS = 1023
 MAIN_NEXT = 12324
 UPLOAD_PROGRESS = 1012
+# The language-pack page and the finish page.
+PACK_LABEL1, PACK_LABEL2 = 1048, 1049
+PACK_UPGRADE, PACK_EXIT, PACK_DETECT = 1059, 1060, 1061
+FINISH_EXIT = 1014
 
 # What the program sends, byte for byte, around the firmware file's bytes.
 DELIMITER = b"-----------------------------7d53c8371101be\r\n"
@@ -321,6 +325,46 @@ class WizardRun:
         """The action popup: a visible dialog without a caption."""
         return any(" #32770 ''" in line for line in self.ui.windows())
 
+    def wait_popup(self, timeout_s=15):
+        """True once the action popup shows, False if it does not in time."""
+        deadline = time.monotonic() + timeout_s
+        while time.monotonic() < deadline:
+            if self.popup_shown():
+                return True
+            time.sleep(0.2)
+        return False
+
+    def wait_popup_gone(self, timeout_s, shot=None):
+        """Waits until no action popup is shown (a screenshot named shot of
+        it after 3 s); the seconds it took."""
+        start = time.monotonic()
+        shot_taken = shot is None
+        while time.monotonic() - start < timeout_s:
+            if not self.popup_shown():
+                return time.monotonic() - start
+            if not shot_taken and time.monotonic() - start > 3:
+                self.shot(shot)
+                shot_taken = True
+            time.sleep(0.5)
+        raise AssertionError(f"action popup still shown after {timeout_s} s")
+
+    def finish_and_exit(self, check, popup_timeout_s=40):
+        """The end of every successful pack: the upgrade popup goes, the
+        finish page shows (the check fails if it does not within 20 s), and
+        its Exit ends the wizard. popup_timeout_s=None: the popup is known
+        to have gone."""
+        if popup_timeout_s is not None:
+            self.wait_popup_gone(popup_timeout_s)
+        try:
+            self.wait_visible(FINISH_EXIT, "finish page", 20)
+            shown = True
+        except DriverError:
+            shown = False
+        self.shot("finish")
+        if check("finish page shown", shown, True):
+            self.ui.press(FINISH_EXIT)
+            check("Exit ends the wizard", self.wizard_closed(), True)
+
     def wait_next_page(self, timeout_s=120):
         """Waits until the wizard moved on from the upload page: the router
         has the whole request and the next page's find-device popup shows
@@ -381,7 +425,7 @@ class WizardRun:
 
     def progress(self):
         """Position of the upload page's bar (it keeps it once hidden)."""
-        probe = os.path.join(self.build_dir, "tests", "e2e", "progress_probe.exe")
+        probe = os.path.join(self.build_dir, "tools", "harness", "progress_probe.exe")
         result = self.session.run([probe, CAPTION, str(UPLOAD_PROGRESS)], timeout=30,
                                   capture=True)
         text = (result.stdout or "").strip()
@@ -393,16 +437,7 @@ class WizardRun:
         """The router's summaries, in order, each with its raw request bytes
         unless with_raw is false (megabytes each, which a benchmark must not
         read while the next upload runs)."""
-        records = []
-        for path in sorted(glob.glob(os.path.join(self.record_dir, "http-*.json")),
-                           key=lambda p: int(os.path.basename(p).split("-")[1].split(".")[0])):
-            with open(path) as f:
-                record = json.load(f)
-            if with_raw:
-                raw = os.path.join(self.record_dir, record.get("raw_file") or "")
-                record["raw"] = open(raw, "rb").read() if os.path.isfile(raw) else b""
-            records.append(record)
-        return records
+        return http_records_in(self.record_dir, with_raw)
 
     def wait_records(self, count=1, timeout_s=15):
         deadline = time.monotonic() + timeout_s
@@ -412,6 +447,66 @@ class WizardRun:
                 return records
             time.sleep(0.1)
         return self.http_records()
+
+
+@contextlib.contextmanager
+def unpacked_release(build_dir, name, with_samples):
+    """The release archive as ./run release makes it, unpacked into a work
+    folder that goes on exit; yields the unpacked program folder.
+    with_samples: the build's sample firmware and packs as the maker's
+    files; else the archive holds none."""
+    import zipfile
+    sys.path.insert(0, os.path.join(ROOT, "tools"))
+    import make_release
+    runs = os.path.join(build_dir, "tests", "e2e", "runs")
+    os.makedirs(runs, exist_ok=True)
+    work = tempfile.mkdtemp(prefix=f"{name}-release-", dir=runs)
+    try:
+        samples = os.path.join(build_dir, "dist", "Firmware")
+        files = (os.path.join(samples, "ZEPHYRA_FW.bin"), samples) if with_samples else ()
+        archive, _ = make_release.make_release(build_dir, os.path.join(work, "release"), *files)
+        with zipfile.ZipFile(archive) as z:
+            z.extractall(os.path.join(work, "unpacked"))
+        yield os.path.join(work, "unpacked", os.path.basename(archive)[:-len(".zip")])
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def http_records_in(folder, with_raw=True):
+    """The router's summaries in a record folder, in order."""
+    records = []
+    for path in sorted(glob.glob(os.path.join(folder, "http-*.json")),
+                       key=lambda p: int(os.path.basename(p).split("-")[1].split(".")[0])):
+        with open(path) as f:
+            record = json.load(f)
+        if with_raw:
+            raw = os.path.join(folder, record.get("raw_file") or "")
+            record["raw"] = open(raw, "rb").read() if os.path.isfile(raw) else b""
+        records.append(record)
+    return records
+
+
+def wait_http(folder, path, timeout_s=30):
+    """The complete POSTs to path in a record folder once there is one, or
+    [] after the time."""
+    deadline = time.monotonic() + timeout_s
+    while time.monotonic() < deadline:
+        found = [r for r in http_records_in(folder)
+                 if r["raw"].startswith(f"POST {path} ".encode()) and r.get("complete")]
+        if found:
+            return found
+        time.sleep(0.2)
+    return []
+
+
+def udp_records(record_dirs):
+    """The router's UDP records of all the folders, in time order."""
+    records = []
+    for folder in record_dirs:
+        for path in glob.glob(os.path.join(folder, "udp-*.json")):
+            with open(path) as f:
+                records.append(json.load(f))
+    return sorted(records, key=lambda r: r["time"])
 
 
 def sha256_of(path):

@@ -1,4 +1,4 @@
-#include "tests/driver/png_writer.h"
+#include "tools/driver/png_writer.h"
 
 #include <algorithm>
 #include <array>

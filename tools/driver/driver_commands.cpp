@@ -1,4 +1,4 @@
-#include "tests/driver/driver_commands.h"
+#include "tools/driver/driver_commands.h"
 
 #include <windows.h>
 
@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "tests/driver/screen_capture.h"
-#include "tests/driver/user_input.h"
-#include "tests/driver/window_finder.h"
+#include "tools/driver/screen_capture.h"
+#include "tools/driver/user_input.h"
+#include "tools/driver/window_finder.h"
 
 namespace fwdriver {
 namespace {
