@@ -125,31 +125,6 @@ std::wstring ModulePath(HMODULE module) {
     return Lower(path);
 }
 
-TEST(ProgramResources, TheProgramCarriesItsManifestAsResourceOne) {
-    const std::string manifest = ProgramManifest();
-    ASSERT_FALSE(manifest.empty()) << "no RT_MANIFEST 1 in " << FWU_PROGRAM;
-    const char* expected[] = {
-        // Common Controls 6
-        "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
-        "publicKeyToken=\"6595b64144ccf1df\"",
-        // No elevation
-        "<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>",
-        // Windows 7, 8, 8.1, 10 and 11
-        "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
-        "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
-        "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
-        "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
-        // DPI-unaware, scaled by the system with GDI scaling
-        ">false</dpiAware>",
-        ">unaware</dpiAwareness>",
-        ">true</gdiScaling>",
-        // The program's own identity and version
-        "name=\"Zephyra.FirmwareUpdater\" version=\"" FWU_VERSION_QUAD_TEXT "\"",
-    };
-    for (const char* text : expected)
-        EXPECT_NE(manifest.find(text), std::string::npos) << text;
-}
-
 // Under the program's manifest the comctl32 that loads is the one of the
 // Common Controls 6 assembly (Windows also reports 6 from DllGetVersion; the
 // copy of Wine reports 5.81 whichever it is, so the assembly decides).

@@ -50,16 +50,6 @@ TEST(ActionFlags, ConstructionClearsAFlagSetBefore) {
     EXPECT_EQ(ActionCloseNow.load(), 0);
 }
 
-TEST(ActionCaption, EntryByMode) {
-    EXPECT_STREQ(ActionCaptionEntry(0), "FindDevice");
-    EXPECT_STREQ(ActionCaptionEntry(1), "SetupDevice");
-    EXPECT_STREQ(ActionCaptionEntry(2), "CheckInternet");
-    EXPECT_STREQ(ActionCaptionEntry(3), "FindDevice");
-    EXPECT_STREQ(ActionCaptionEntry(0x1111), "Upgrade");
-    EXPECT_EQ(ActionCaptionEntry(4), nullptr);
-    EXPECT_EQ(ActionCaptionEntry(-1), nullptr);
-}
-
 TEST_F(ActionPopupTest, FramesCycleFromTheFirstPicture) {
     Open(ActionPopup::kFindDevice);
     EXPECT_EQ(VisibleFrame(m_popup), 0);
@@ -161,14 +151,19 @@ TEST(ActionPopupModal, TheTimerEndsTheModalRunWithResultZero) {
     TheTimings.actionTickPeriodMs = 20;
     ActionPopup popup;
     popup.m_mode = ActionPopup::kUpgrade;
-    // The operation ends on another thread while the popup runs.
-    std::thread worker([] {
-        ::Sleep(100);
-        ActionDone = 1;
-    });
+    // The operation ends on another thread once the popup's modal run has
+    // begun (the thread timer fires only inside it).
+    std::thread worker;
+    TimedSteps steps;
+    steps.steps = {[&] { worker = std::thread([] { ActionDone = 1; }); }};
+    TimedSteps::current = &steps;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 10, &TimedSteps::Tick);
     const DWORD started = ::GetTickCount();
     const INT_PTR result = popup.DoModal();
     const DWORD elapsed = ::GetTickCount() - started;
+    ::KillTimer(nullptr, timer);
+    TimedSteps::current = nullptr;
+    ASSERT_EQ(steps.next, 1u) << "the popup ended before its operation";
     worker.join();
     TheTimings.actionTickPeriodMs = saved;
     EXPECT_EQ(result, 0);
