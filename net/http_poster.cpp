@@ -90,8 +90,9 @@ bool HttpPoster::PostMultipart(const char* url, const uint8_t* data, int64_t dat
     const std::string path =
         parts.lpszUrlPath ? std::string(parts.lpszUrlPath, parts.dwUrlPathLength) : std::string();
 
-    m_connection.Reset();
+    // An earlier post's handles, child first.
     m_request.Reset();
+    m_connection.Reset();
 
     const std::vector<uint8_t> body =
         BuildUploadFormBody(name, data, static_cast<size_t>(dataLength));
