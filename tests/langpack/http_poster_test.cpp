@@ -535,6 +535,8 @@ struct WorkerCase {
 TEST(LanguageUploadWorker, AcceptsThePackOnlyOnAWholeReadableAnswer) {
     const char* refusal2 = LanguagePackRefusal(kRefusal2Marker);
     ASSERT_NE(nullptr, refusal2);
+    // A redirect's target would accept the pack; only the router's answer counts.
+    OneShotServer elsewhere(200, "<html>ok</html>");
     const WorkerCase cases[] = {
         {"accepted", Http(200, "<html>ok</html>"), nullptr},
         {"compressed refusal page", GzipRefusal(), refusal2},
@@ -558,6 +560,8 @@ TEST(LanguageUploadWorker, AcceptsThePackOnlyOnAWholeReadableAnswer) {
         {"head trickles without end",
          {"HTTP/1.1 200 OK\r\n", Answer::kTrickle},
          kUploadFailedMessage},
+        {"refusal redirected to an acceptance",
+         Http(302, kRefusal2Marker, "Location: " + elsewhere.Url() + "\r\n"), refusal2},
     };
     for (const WorkerCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -566,6 +570,7 @@ TEST(LanguageUploadWorker, AcceptsThePackOnlyOnAWholeReadableAnswer) {
         const WorkerOutcome outcome = RunLanguageWorker(server.Url());
         const ULONGLONG took = ::GetTickCount64() - began;
         EXPECT_TRUE(server.Connected());
+        EXPECT_FALSE(elsewhere.Connected());
         EXPECT_TRUE(outcome.fileDataFreed);
         EXPECT_EQ(1, outcome.actionDone);
         EXPECT_LT(took, kShortTimeout * 4 + 10000);
