@@ -90,8 +90,9 @@ bool HttpPoster::PostMultipart(const char* url, const uint8_t* data, int64_t dat
     const std::string path =
         parts.lpszUrlPath ? std::string(parts.lpszUrlPath, parts.dwUrlPathLength) : std::string();
 
-    m_connection.Reset();
+    // An earlier post's handles, child first.
     m_request.Reset();
+    m_connection.Reset();
 
     const std::vector<uint8_t> body =
         BuildUploadFormBody(name, data, static_cast<size_t>(dataLength));
@@ -99,9 +100,14 @@ bool HttpPoster::PostMultipart(const char* url, const uint8_t* data, int64_t dat
     m_connection.Reset(::InternetConnectA(m_root.Get(), host.c_str(), parts.nPort, user, password,
                                           INTERNET_SERVICE_HTTP, INTERNET_FLAG_NO_CACHE_WRITE, 0));
     const char* acceptTypes[] = {"*/*", nullptr};
+    // A redirect is never followed: the library would send again, with the
+    // router's credentials, to wherever the Location names, and its answer
+    // would stand for the router's. A 3xx is the router's answer itself.
     m_request.Reset(
         ::HttpOpenRequestA(m_connection.Get(), "POST", path.c_str(), nullptr, url, acceptTypes,
-                           INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION, 0));
+                           INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION |
+                               INTERNET_FLAG_NO_AUTO_REDIRECT,
+                           0));
     HINTERNET request = m_request.Get();
     // Without a request the first header step fails; a null handle would set
     // the options for the whole process.

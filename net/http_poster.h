@@ -34,7 +34,8 @@ public:
     ~HttpPoster();
 
     // dataLength -1: data is NUL-terminated text. True when the post went out
-    // and the whole answer was read with an HTTP status below 400. The answer
+    // and the whole answer was read with an HTTP status below 400; a redirect
+    // is not followed, its answer is the server's own. The answer
     // text (up to its first NUL byte) goes to *response whenever it was read
     // whole, also with an error status. An answer without a readable status,
     // cut short, longer than kMaxResponseLength or slower than the time-out

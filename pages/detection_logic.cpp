@@ -164,9 +164,7 @@ void DetectionLogic::OnRetryTick() {
         m_actions.SetTimer(TIMER_RESEND, kRetryPeriodMs);
         return;
     }
-    m_actions.SetPerInterfaceBinding(false);
-    m_actions.KillTimer(TIMER_RETRY);
-    m_actions.SetActionDone();
+    EndSearchWithoutDevice();
 }
 
 void DetectionLogic::OnResendTick() {
@@ -175,8 +173,19 @@ void DetectionLogic::OnResendTick() {
         m_actions.ResendLast(slot);
         return;
     }
+    EndSearchWithoutDevice();
+}
+
+void DetectionLogic::EndSearchWithoutDevice() {
     m_actions.SetPerInterfaceBinding(false);
+    m_actions.KillTimer(TIMER_RETRY);
     m_actions.KillTimer(TIMER_RESEND);
+    // The page now says the router was not found, and only Detect searches
+    // again: a late reply must not find it behind the user's back.
+    if (slot != 0) {
+        m_actions.CloseSlot(slot);
+        slot = 0;
+    }
     m_actions.SetActionDone();
 }
 

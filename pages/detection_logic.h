@@ -104,6 +104,7 @@ private:
     // when no socket could be opened (already reported).
     bool BeginDiscovery(bool freshStage);
     void FailWithoutSocket();
+    void EndSearchWithoutDevice();
 
     DetectionActions& m_actions;
 };

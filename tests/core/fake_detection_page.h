@@ -35,7 +35,6 @@ struct FakeSlot {
     int boundInterface = -1;
     uint32_t destination = 0;
     std::vector<uint8_t> last;
-    int recreated = 0;
     uint32_t lastSender = 0;
     std::vector<ArrivedDatagram> arrived; // waiting on the socket, in order
 };
@@ -124,10 +123,8 @@ public:
         if (!s)
             return false;
         s->destination = address;
-        if (address == kBroadcastAddress && !perInterfaceBinding) {
-            s->boundInterface = foundInterface;
-            ++s->recreated;
-        }
+        if (address == kBroadcastAddress && !perInterfaceBinding)
+            s->boundInterface = foundInterface; // the socket is re-created there
         return true;
     }
     bool SendCommand(int slot, uint16_t command, uint16_t sequence, uint8_t* datagram) override {

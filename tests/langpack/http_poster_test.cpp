@@ -419,8 +419,13 @@ TEST(HttpPoster, ClosesItsHandlesChildFirst) {
     g_realClose = hook.Original<CloseFunction>();
     struct Case {
         const char* name;
-        bool listening; // else the send fails and the handles stay until destruction
-    } cases[] = {{"after a post", true}, {"at destruction after a failed send", false}};
+        bool listening; // else a send fails and its handles stay until the next post or destruction
+        std::vector<DWORD> closed;
+    } cases[] = {
+        {"after a post (the next has nothing to close)", true, kChildFirst},
+        {"at the next post, then at destruction, after failed sends",
+         false,
+         {kChildFirst[0], kChildFirst[1], kChildFirst[0], kChildFirst[1], kChildFirst[2]}}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         {
@@ -433,11 +438,13 @@ TEST(HttpPoster, ClosesItsHandlesChildFirst) {
                 c.listening ? server.Url() : std::string("http://127.0.0.1:9/upload_lang.cgi");
             HttpPoster poster(kNoPause);
             std::string response;
-            EXPECT_EQ(c.listening, poster.PostAndRead(&response, url.c_str(), FileBytes(5).data(),
-                                                      5, "u", "p", "f.lang"));
+            for (int post = 0; post < 2; ++post)
+                EXPECT_EQ(c.listening && post == 0,
+                          poster.PostAndRead(&response, url.c_str(), FileBytes(5).data(), 5, "u",
+                                             "p", "f.lang"));
         }
         std::lock_guard<std::mutex> lock(g_closedMutex);
-        EXPECT_EQ(kChildFirst, g_closed);
+        EXPECT_EQ(c.closed, g_closed);
     }
 }
 
@@ -528,6 +535,8 @@ struct WorkerCase {
 TEST(LanguageUploadWorker, AcceptsThePackOnlyOnAWholeReadableAnswer) {
     const char* refusal2 = LanguagePackRefusal(kRefusal2Marker);
     ASSERT_NE(nullptr, refusal2);
+    // A redirect's target would accept the pack; only the router's answer counts.
+    OneShotServer elsewhere(200, "<html>ok</html>");
     const WorkerCase cases[] = {
         {"accepted", Http(200, "<html>ok</html>"), nullptr},
         {"compressed refusal page", GzipRefusal(), refusal2},
@@ -551,6 +560,8 @@ TEST(LanguageUploadWorker, AcceptsThePackOnlyOnAWholeReadableAnswer) {
         {"head trickles without end",
          {"HTTP/1.1 200 OK\r\n", Answer::kTrickle},
          kUploadFailedMessage},
+        {"refusal redirected to an acceptance",
+         Http(302, kRefusal2Marker, "Location: " + elsewhere.Url() + "\r\n"), refusal2},
     };
     for (const WorkerCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -559,6 +570,7 @@ TEST(LanguageUploadWorker, AcceptsThePackOnlyOnAWholeReadableAnswer) {
         const WorkerOutcome outcome = RunLanguageWorker(server.Url());
         const ULONGLONG took = ::GetTickCount64() - began;
         EXPECT_TRUE(server.Connected());
+        EXPECT_FALSE(elsewhere.Connected());
         EXPECT_TRUE(outcome.fileDataFreed);
         EXPECT_EQ(1, outcome.actionDone);
         EXPECT_LT(took, kShortTimeout * 4 + 10000);
