@@ -67,11 +67,11 @@ BitmapFileRead ReadBitmapFile(const char* path) {
     if (!check.ok)
         return Failed(check.error.c_str());
 
-    // The info header is taken to be the 40-byte one whatever biSize says;
-    // telling the system so keeps it from reading a longer header that was
-    // never checked.
+    // The system gets the 40-byte layout whatever version the file's header
+    // is: the picture of a V4 or V5 file is drawn as the same picture with a
+    // 40-byte header, and none of their colour-space fields is ever read.
+    RewriteAsFortyByteHeader(block, check);
     auto* header = reinterpret_cast<BITMAPINFOHEADER*>(block);
-    header->biSize = sizeof(BITMAPINFOHEADER);
 
     BitmapFileRead result;
     result.ok = true;

@@ -43,11 +43,12 @@ TEST(ReadBitmapFile, ReadsA24BitFileIntoAScreenBitmap) {
     EXPECT_EQ(PixelOf(read.bitmap.Get(), 4, 2), RGB(160, 120, 7));
 }
 
-TEST(ReadBitmapFile, ReadsAPaletteFile) {
-    // 2x2, 8 bits, two palette entries: red and blue.
+// 2x2, 8 bits, two palette entries: red and blue.
+std::vector<uint8_t> PaletteFile() {
     std::vector<uint8_t> bytes(14 + 40 + 8 + 8, 0);
     bytes[0] = 'B';
     bytes[1] = 'M';
+    Set32(bytes, 10, 14 + 40 + 8);
     Set32(bytes, 14, 40);
     Set32(bytes, 18, 2);
     Set32(bytes, 22, 2);
@@ -58,7 +59,11 @@ TEST(ReadBitmapFile, ReadsAPaletteFile) {
     std::memcpy(bytes.data() + 54, palette, 8);
     const uint8_t rows[8] = {0, 1, 0, 0, 1, 0, 0, 0}; // bottom row: red blue; top: blue red
     std::memcpy(bytes.data() + 62, rows, 8);
-    const std::string path = WriteTempFile("palette8.bmp", bytes);
+    return bytes;
+}
+
+TEST(ReadBitmapFile, ReadsAPaletteFile) {
+    const std::string path = WriteTempFile("palette8.bmp", PaletteFile());
     BitmapFileRead read = ReadBitmapFile(path.c_str());
     ASSERT_TRUE(read.ok) << read.error;
     ASSERT_TRUE(read.bitmap);
@@ -67,16 +72,33 @@ TEST(ReadBitmapFile, ReadsAPaletteFile) {
     EXPECT_EQ(PixelOf(read.bitmap.Get(), 0, 0), RGB(0, 0, 255));
 }
 
-TEST(ReadBitmapFile, ALongerInfoHeaderSizeIsReadAsTheFortyByteOne) {
-    // A tiny file claiming a 124-byte header: the system must not read past
-    // the 44 bytes of the block.
-    std::vector<uint8_t> bytes = Sample(1, 1);
-    Set32(bytes, 14, 124);
-    const std::string path = WriteTempFile("v5size.bmp", bytes);
-    BitmapFileRead read = ReadBitmapFile(path.c_str());
-    ASSERT_TRUE(read.ok) << read.error;
-    ASSERT_TRUE(read.bitmap);
-    EXPECT_EQ(PixelOf(read.bitmap.Get(), 0, 0), RGB(0, 0, 7));
+// The same picture with a V4 or V5 header (no colour profile) and `gap`
+// bytes between its colour table and its pixels, as some editors write it.
+std::vector<uint8_t> WithNewerHeader(std::vector<uint8_t> bytes, uint32_t size, uint32_t gap) {
+    uint32_t pixels = 0;
+    std::memcpy(&pixels, bytes.data() + 10, 4);
+    bytes.insert(bytes.begin() + pixels, gap, 0xA5);
+    bytes.insert(bytes.begin() + 54, size - 40, 0);
+    Set32(bytes, 10, pixels + size - 40 + gap);
+    Set32(bytes, 14, size);
+    return bytes;
+}
+
+TEST(ReadBitmapFile, NewerHeadersDrawAsTheFortyByteOne) {
+    const struct {
+        std::vector<uint8_t> bytes;
+        uint32_t size, gap;
+    } cases[] = {{Sample(5, 3), 108, 0}, {Sample(5, 3), 124, 6}, {PaletteFile(), 124, 3}};
+    for (const auto& c : cases) {
+        BitmapFileRead old = ReadBitmapFile(WriteTempFile("forty.bmp", c.bytes).c_str());
+        BitmapFileRead read = ReadBitmapFile(
+            WriteTempFile("newer.bmp", WithNewerHeader(c.bytes, c.size, c.gap)).c_str());
+        ASSERT_TRUE(read.ok && read.bitmap) << c.size << ": " << read.error;
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 5; ++x)
+                EXPECT_EQ(PixelOf(read.bitmap.Get(), x, y), PixelOf(old.bitmap.Get(), x, y))
+                    << c.size;
+    }
 }
 
 TEST(ReadBitmapFile, RefusesBadFilesWithoutCrashing) {

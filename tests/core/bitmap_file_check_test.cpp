@@ -13,6 +13,8 @@ struct Header {
     uint16_t bits = 24;
     uint32_t compression = 0;
     uint32_t clrUsed = 0;
+    uint32_t infoSize = 40; // 108 and 124: the V4 and V5 headers
+    uint32_t colourSpace = 0;
 };
 
 void Put16(std::vector<uint8_t>& out, size_t at, uint32_t v) {
@@ -24,20 +26,23 @@ void Put32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
     Put16(out, at + 2, v >> 16);
 }
 
-// A file with the given header followed by `tail` bytes (table + pixels).
+// A file with the given header followed by `tail` bytes (table + pixels),
+// its pixels said to start right after the header.
 std::vector<uint8_t> MakeFile(const Header& h, size_t tail) {
-    std::vector<uint8_t> file(14 + 40 + tail, 0);
+    std::vector<uint8_t> file(14 + h.infoSize + tail, 0);
     file[0] = 'B';
     file[1] = 'M';
     Put32(file, 2, static_cast<uint32_t>(file.size()));
-    Put32(file, 10, 54);
-    Put32(file, 14, 40);
+    Put32(file, 10, 14 + h.infoSize);
+    Put32(file, 14, h.infoSize);
     Put32(file, 18, static_cast<uint32_t>(h.width));
     Put32(file, 22, static_cast<uint32_t>(h.height));
     Put16(file, 26, h.planes);
     Put16(file, 28, h.bits);
     Put32(file, 30, h.compression);
     Put32(file, 46, h.clrUsed);
+    if (h.infoSize > 56)
+        Put32(file, 14 + 56, h.colourSpace);
     return file;
 }
 
@@ -61,9 +66,13 @@ TEST(CheckBitmapFile, AcceptsWellFormedPictures) {
         {"extra bytes after the pixels", {1, 1, 1, 24, 0, 0}, 100, 40, 0},
         // 8192 x 2048 x 4 bytes: a screen bitmap of exactly 64 MiB.
         {"1-bit at the screen bitmap limit", {8192, 2048, 1, 1, 0, 0}, 8 + 1024 * 2048, 48, 2},
+        {"V4 header", {3, 2, 1, 24, 0, 0, 108}, 2 * 12, 108, 0},
+        {"V5 sRGB, a gap", {3, 2, 1, 8, 0, 3, 124, 0x73524742}, 12 + 9 + 8, 124 + 12 + 9, 3},
+        {"V5 header holding the bit fields", {2, 1, 1, 16, 3, 0, 124}, 4, 124, 3},
     };
     for (const auto& c : cases) {
         std::vector<uint8_t> file = MakeFile(c.header, c.tail);
+        Put32(file, 10, static_cast<uint32_t>(14 + c.pixelOffset));
         BitmapCheck check = CheckBitmapFile(file.data(), file.size());
         EXPECT_TRUE(check.ok) << c.name << ": " << check.error;
         EXPECT_EQ(check.pixelOffset, c.pixelOffset) << c.name;
@@ -98,6 +107,10 @@ TEST(CheckBitmapFile, RefusesBrokenHeadersWithAReason) {
         {"8-bit table larger than 256", {1, 1, 1, 8, 0, 257}, 2048},
         {"colour table larger than the file", {1, 1, 1, 8, 0, 0}, 100},
         {"huge colour count above 8 bits", {1, 1, 1, 24, 0, 0xFFFFFFFFu}, 64},
+        {"pixels said to start inside the colour table", {1, 1, 1, 8, 0, 0}, 1024 + 4},
+        {"12-byte OS/2 header", {1, 1, 1, 24, 0, 0, 12}, 64},
+        {"embedded colour profile", {1, 1, 1, 24, 0, 0, 124, 0x4D424544}, 64},
+        {"linked colour profile", {1, 1, 1, 24, 0, 0, 124, 0x4C494E4B}, 64},
     };
     for (const auto& c : cases) {
         std::vector<uint8_t> file = MakeFile(c.header, c.tail);
@@ -113,6 +126,12 @@ TEST(CheckBitmapFile, RefusesTruncatedAndForeignFiles) {
     for (size_t cut : {size_t{0}, size_t{1}, size_t{13}, size_t{14}, size_t{53}, good.size() - 1})
         EXPECT_FALSE(CheckBitmapFile(good.data(), cut).ok) << "cut at " << cut;
     EXPECT_FALSE(CheckBitmapFile(nullptr, 0).ok);
+    // Pixels one byte later than the file holds them; a V5 header longer than the file.
+    for (auto [at, value] : {std::pair<size_t, uint32_t>{10, 55}, {14, 124}}) {
+        std::vector<uint8_t> bad = good;
+        Put32(bad, at, value);
+        EXPECT_FALSE(CheckBitmapFile(bad.data(), bad.size()).ok) << at;
+    }
 
     std::vector<uint8_t> foreign = good;
     foreign[0] = 'P';

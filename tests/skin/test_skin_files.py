@@ -109,8 +109,7 @@ def read_bmp(path):
     assert size == 40 and planes == 1, 'header %d, planes %d' % (size, planes)
     assert bits in (8, 24) and compression == 0, 'bits %d, compression %d' % (bits, compression)
     assert width > 0 and height > 0, 'top-down or empty'
-    # The reader counts the colour table itself and ignores bfOffBits, so
-    # the two must agree.
+    # The shipped pictures have their pixels right after the colour table.
     colours = (used or 1 << bits) if bits <= 8 else used
     assert offset == 54 + 4 * colours, 'bfOffBits %d, table of %d' % (offset, colours)
     stride = (width * bits + 31) // 32 * 4
