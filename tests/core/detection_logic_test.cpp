@@ -4,6 +4,8 @@
 
 #include "tests/core/fake_detection_page.h"
 
+#include <functional>
+
 namespace {
 
 std::vector<uint8_t> DiscoveryReply(uint16_t sequence, uint8_t language = 1, uint16_t type = 4,
@@ -34,7 +36,8 @@ std::vector<uint8_t> QueryReply(uint16_t sequence, uint16_t status = 0,
 
 const uint32_t kRouter = Address(192, 168, 1, 1);
 
-struct Detection : ::testing::Test {
+// A page and its search; the fixture has one, a table row builds its own.
+struct Search {
     FakePage page;
     DetectionLogic logic{page};
 
@@ -55,6 +58,8 @@ struct Detection : ::testing::Test {
         return times;
     }
 };
+
+struct Detection : ::testing::Test, Search {};
 
 TEST_F(Detection, WithTwoAddressesSendsFromEachAndEndsAfterThirtySeconds) {
     StartAndRunTo(1000 + 29999);
@@ -272,6 +277,72 @@ TEST_F(Detection, FailedDiscoverySendIsReportedAndRetried) {
     page.failSend = false;
     page.RunUntil(logic, 6000);
     EXPECT_EQ(page.sent.size(), 1u);
+}
+
+// The inputs on which the detection fuzzer once failed, kept as the seeds
+// regression_<name> in tests/fuzz/detection_logic_seeds, told here as steps:
+// a change in how the fuzzer reads its bytes could retire a seed unnoticed.
+TEST_F(Detection, FaultsTheFuzzerFoundStayMended) {
+    struct Finding {
+        const char* name;
+        std::function<void(Search&)> steps; // on one local address
+        struct {
+            bool detected;
+            std::vector<uint16_t> commands; // all that went out, in order
+            int errorBoxes;
+        } then;
+    };
+    const uint16_t D = CMD_DISCOVER, Q = CMD_QUERY;
+    const Finding findings[] = {
+        {"message_without_socket", // before the first tick: no socket of ours to read
+         [](Search& s) {
+             s.logic.StartDetection(1000);
+             s.Deliver(DiscoveryReply(0), kRouter);
+             s.Deliver(QueryReply(0), kRouter, true);
+         },
+         {false, {D, D, D}, 0}},
+        {"reply_during_send_error_box", // the first send fails; the router answers meanwhile
+         [](Search& s) {
+             s.page.failSend = true;
+             s.page.whileMessageBoxUp = [&s] {
+                 s.page.failSend = false;
+                 s.Deliver(DiscoveryReply(s.logic.sequence), kRouter);
+             };
+             s.StartAndRunTo(1000);
+         },
+         {true, {Q}, 1}},
+        {"retry_tick_behind_socket_error_box", // the box outlasts the next retry time
+         [](Search& s) {
+             s.page.failOpenFromCall = 2;
+             s.page.whileMessageBoxUp = [&s] { s.page.RunUntil(s.logic, s.page.now + 10000); };
+             s.StartAndRunTo(1000 + 5000);
+         },
+         {false, {D}, 1}},
+        {"old_reply_after_detect", // the ended search's reply comes just after Detect
+         [](Search& s) {
+             s.StartAndRunTo(1000 + 15000);
+             s.logic.StartDetection(500);
+             s.Deliver(DiscoveryReply(s.logic.sequence), kRouter);
+             s.page.RunUntil(s.logic, s.page.now + 500);
+             s.Deliver(DiscoveryReply(s.logic.sequence), kRouter);
+         },
+         {true, {D, D, D, D, Q}, 0}},
+    };
+    for (const Finding& f : findings) {
+        SCOPED_TRACE(f.name);
+        Search s;
+        s.page.localAddresses = 1;
+        f.steps(s);
+        s.page.RunUntil(s.logic, s.page.now + 600000); // then left alone
+        std::vector<uint16_t> commands;
+        for (const auto& sent : s.page.sent)
+            commands.push_back(ReadHeader(sent.bytes.data()).command);
+        EXPECT_EQ(commands, f.then.commands);
+        EXPECT_EQ(s.logic.detected, f.then.detected);
+        EXPECT_EQ(s.page.communicationErrors, f.then.errorBoxes);
+        EXPECT_EQ(s.page.badSlotCalls, 0) << "no call on a slot that is not open";
+        EXPECT_TRUE(s.page.timers.empty());
+    }
 }
 
 TEST(DottedAddress, ParsesLikeInetAddrForOurTexts) {
