@@ -14,23 +14,18 @@ import zlib
 here = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(here, "..", "..", "tools", "sandbox"))
 sys.path.insert(0, os.path.join(here, "..", "..", "tools", "driver"))
+sys.path.insert(0, os.path.join(here, "..", "..", "tools", "harness"))
 import netns  # noqa: E402
+from checks import Checks  # noqa: E402
 import sandbox  # noqa: E402
 from driver import Driver, DriverError  # noqa: E402
+
+check = Checks("driver", echo=True)
 
 CAPTION = "Driver Sample"
 (IDC_NAME, IDC_ADDRESS, IDC_CHOICE, IDC_CHECK, IDC_CHOICE_ECHO, IDC_DRAG_ECHO, IDC_COUNT,
  IDC_COUNT_ECHO, IDC_BUSY) = range(1001, 1010)
 
-failures = []
-
-
-def check(what, got, want):
-    if got != want:
-        failures.append(f"{what}: got {got!r}, want {want!r}")
-        print(f"FAIL {what}: got {got!r}, want {want!r}")
-    else:
-        print(f"ok   {what}")
 
 
 def read_png(path):
@@ -181,11 +176,10 @@ def main():
                 drive(ui, out_dir)
             check("sample exit code", app.wait(timeout=10), 0)
         except DriverError as e:
-            failures.append(str(e))
-            print(f"FAIL {e}")
+            check.fail(str(e))
             session.screenshot(os.path.join(out_dir, "failure.png"))
-    print(f"{len(failures)} failure(s); screenshots in {out_dir}")
-    return 1 if failures else 0
+    print(f"screenshots in {out_dir}")
+    return check.summary()
 
 
 if __name__ == "__main__":

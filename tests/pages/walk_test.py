@@ -19,11 +19,15 @@ import sys
 here = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(here, "..", "..", "tools", "sandbox"))
 sys.path.insert(0, os.path.join(here, "..", "..", "tools", "driver"))
+sys.path.insert(0, os.path.join(here, "..", "..", "tools", "harness"))
 sys.path.insert(0, os.path.join(here, "..", "driver"))
 import netns  # noqa: E402
+from checks import Checks  # noqa: E402
 import sandbox  # noqa: E402
 from driver import Driver, DriverError  # noqa: E402
 from selftest import read_png  # noqa: E402
+
+check = Checks("walk", echo=True)
 
 CAPTION = "Firmware Upgrade Utility"
 BOX_CAPTION = "FirmwareUpdater"
@@ -37,15 +41,6 @@ ADDRESS, USER, PASSWORD = 1011, 1063, 1010
 VERIFY_ADDRESS = 1023
 MAIN_BACK, MAIN_NEXT, MAIN_EXIT = 12323, 12324, 12325
 
-failures = []
-
-
-def check(what, got, want):
-    if got != want:
-        failures.append(f"{what}: got {got!r}, want {want!r}")
-        print(f"FAIL {what}: got {got!r}, want {want!r}", flush=True)
-    else:
-        print(f"ok   {what}", flush=True)
 
 
 def program_folder(build_dir):
@@ -250,8 +245,12 @@ class Walk:
         self.expect_verify("78-character credential", "10.0.0.1")
 
         ui.click(MAIN_EXIT)
-        ui.wait_gone(CAPTION, 10000)
-        check("Exit ends the wizard", True, True)
+        try:
+            ui.wait_gone(CAPTION, 10000)
+            gone = True
+        except DriverError:
+            gone = False
+        check("Exit ends the wizard", gone, True)
 
 
 def main():
@@ -272,11 +271,10 @@ def main():
                 Walk(ui, out_dir, main_next_texts(folder)).run(fill_ip_text(folder))
             check("program exit code", app.wait(timeout=10), 0)
         except (DriverError, OSError) as e:
-            failures.append(str(e))
-            print(f"FAIL {e}", flush=True)
+            check.fail(str(e))
             session.screenshot(os.path.join(out_dir, "failure.png"))
-    print(f"{len(failures)} failure(s); screenshots in {out_dir}")
-    return 1 if failures else 0
+    print(f"screenshots in {out_dir}")
+    return check.summary()
 
 
 if __name__ == "__main__":

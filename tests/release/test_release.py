@@ -25,18 +25,13 @@ import zipfile
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.abspath(os.path.join(HERE, "..", ".."))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
+sys.path.insert(0, os.path.join(ROOT, "tools", "harness"))
 import make_release  # noqa: E402
+from checks import Checks  # noqa: E402
+
+check = Checks("release", echo=True)
 
 BUILD_TIMEOUT_S = 900
-failures = []
-
-
-def check(what, got, want):
-    if got != want:
-        failures.append(what)
-        print(f"FAIL {what}: got {got!r}, want {want!r}", flush=True)
-    else:
-        print(f"ok   {what}", flush=True)
 
 
 def source_files(root):
@@ -203,8 +198,7 @@ def main():
     finally:
         if not args.keep:
             shutil.rmtree(work, ignore_errors=True)
-    print(f"{len(failures)} failure(s)")
-    return 1 if failures else 0
+    return check.summary()
 
 
 if __name__ == "__main__":

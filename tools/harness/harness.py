@@ -42,6 +42,8 @@ import sandbox  # noqa: E402
 from driver import Driver, DriverError  # noqa: E402
 from topology import Topology  # noqa: E402
 
+from checks import Checks  # noqa: E402,F401  (the suites take it from here)
+
 CAPTION = "Firmware Upgrade Utility"
 BOX_CAPTION = "FirmwareUpdater"
 ROUTER_IP = "192.168.1.1"
@@ -523,22 +525,6 @@ def split_request(raw):
 
 
 # -- what the suites share
-
-
-class Checks:
-    """The outcome of one scenario: a line per check, and how many failed."""
-
-    def __init__(self, scenario):
-        self.scenario = scenario
-        self.lines = []
-        self.failed = 0
-
-    def __call__(self, what, got, want):
-        ok = got == want
-        self.failed += 0 if ok else 1
-        self.lines.append(f"{'ok  ' if ok else 'FAIL'} {self.scenario}: {what}"
-                          + ("" if ok else f": got {got!r}, want {want!r}"))
-        return ok
 
 
 def local_file(folder, windows_path):
