@@ -464,7 +464,6 @@ def tab_through(run, check, order, what):
 
 def scenario_keys_from_release(build, name):
     import harness as h
-    language_exit, welcome_exit, main_back, main_exit = 1005, 1007, 12323, 12325
     check = Checks(name)
     with unpacked_release(build, name, with_samples=True) as folder:
         with WizardRun(build, name, BASE_ROUTER + ["--device-password", DEVICE_PASSWORD],
@@ -476,7 +475,7 @@ def scenario_keys_from_release(build, name):
             wait_focus(run, check, h.LANGUAGE_LIST, "language page at start")
             ui.keys("F")
             run.wait_until(lambda: ui.text(h.LANGUAGE_LIST) == "FR", "FR typed into the list")
-            tab_through(run, check, [h.LANGUAGE_LIST, h.LANGUAGE_NEXT, language_exit], "language")
+            tab_through(run, check, [h.LANGUAGE_LIST, h.LANGUAGE_NEXT, h.LANGUAGE_EXIT], "language")
             ui.key("TAB")
             wait_focus(run, check, h.LANGUAGE_NEXT, "language page, on to Next")
             run.shot("language-keys")
@@ -484,7 +483,7 @@ def scenario_keys_from_release(build, name):
             run.wait_visible(h.WELCOME_START, "welcome page after Space on Next")
             # Welcome page: Start holds the focus.
             wait_focus(run, check, h.WELCOME_START, "welcome page")
-            tab_through(run, check, [h.WELCOME_START, welcome_exit], "welcome")
+            tab_through(run, check, [h.WELCOME_START, h.WELCOME_EXIT], "welcome")
             ui.key("RETURN")
             run.wait_visible(h.ADDRESS, "login page after Enter on Start")
             # Login page: typed, then on through the main window's buttons.
@@ -496,7 +495,7 @@ def scenario_keys_from_release(build, name):
                 run.wait_until(lambda: ui.text(ctrl_id) == text, f"{text} typed into {ctrl_id}")
                 ui.key("TAB")
             wait_focus(run, check, h.MAIN_NEXT, "login page, after the password")
-            tab_through(run, check, [h.MAIN_NEXT, main_back, main_exit, h.ADDRESS, h.USER,
+            tab_through(run, check, [h.MAIN_NEXT, h.MAIN_BACK, h.MAIN_EXIT, h.ADDRESS, h.USER,
                                      h.PASSWORD], "login")
             ui.key("SHIFT+TAB")
             wait_focus(run, check, h.PASSWORD, "login page, Shift+Tab")
@@ -511,7 +510,7 @@ def scenario_keys_from_release(build, name):
             run.wait_until(lambda: ui.text(h.MAIN_NEXT) == upgrade, "the Upgrade button")
             # Verify page: the focus stays on the button, now Upgrade.
             wait_focus(run, check, h.MAIN_NEXT, "verify page")
-            tab_through(run, check, [h.MAIN_NEXT, main_back, main_exit], "verify")
+            tab_through(run, check, [h.MAIN_NEXT, h.MAIN_BACK, h.MAIN_EXIT], "verify")
             run.shot("verify-keys")
             ui.key("SPACE")
             firmware = wait_http(run.record_dir, "/upgrade_flash.cgi", 60)

@@ -23,23 +23,18 @@ sys.path.insert(0, os.path.join(here, "..", "..", "tools", "harness"))
 sys.path.insert(0, os.path.join(here, "..", "driver"))
 import netns  # noqa: E402
 from checks import Checks  # noqa: E402
+from harness import (ADDRESS, BOX_CAPTION, CAPTION, LANGUAGE_LIST, LANGUAGE_NEXT,  # noqa: E402
+                     MAIN_BACK, MAIN_EXIT, MAIN_NEXT, PASSWORD, USER, VERIFY_ADDRESS,
+                     WELCOME_START)
 import sandbox  # noqa: E402
 from driver import Driver, DriverError  # noqa: E402
 from selftest import read_png  # noqa: E402
 
 check = Checks("walk", echo=True)
 
-CAPTION = "Firmware Upgrade Utility"
-BOX_CAPTION = "FirmwareUpdater"
 PASSWORD_TOO_LONG = "The password is too long: at most 127 characters."
 CREDENTIAL_TOO_LONG = ("The user name and password together are too long: "
                        "at most 77 characters plus the colon.")
-# Control ids
-LANGUAGE_LIST, LANGUAGE_NEXT = 1004, 1006
-WELCOME_START = 1008
-ADDRESS, USER, PASSWORD = 1011, 1063, 1010
-VERIFY_ADDRESS = 1023
-MAIN_BACK, MAIN_NEXT, MAIN_EXIT = 12323, 12324, 12325
 
 
 
