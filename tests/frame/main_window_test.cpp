@@ -239,6 +239,39 @@ TEST_F(MainWindowTest, TheWindowRegionIsNeverDeletedByTheProgram) {
     }
 }
 
+// Windows lets the PC sleep unless a thread asks it to stay awake; this
+// stand-in only counts the asking and the letting go.
+std::pair<int, int> g_awake; // asked, let go
+EXECUTION_STATE WINAPI CountAwake(EXECUTION_STATE flags) {
+    ++(flags == (ES_CONTINUOUS | ES_SYSTEM_REQUIRED) ? g_awake.first : g_awake.second);
+    return ES_CONTINUOUS; // the state before, as documented
+}
+
+TEST_F(MainWindowTest, ThePcStaysAwakeFromTheUpgradeClickUntilTheFinishPageOrTheEnd) {
+    ImportHook hook("kernel32.dll", "SetThreadExecutionState",
+                    reinterpret_cast<void*>(&CountAwake));
+    EXPECT_TRUE(hook.Installed());
+    std::vector<std::pair<int, int>> seen; // after each move, then at the end
+    auto move = [&](int pages) {
+        for (; pages > 0; --pages)
+            main.OnNext();
+        for (; pages < 0; ++pages)
+            main.OnBack();
+        seen.push_back(g_awake);
+    };
+    RunModal({[&] {
+                  move(3);  // to the verify page
+                  move(1);  // Upgrade
+                  move(2);  // to the finish page
+                  move(-3); // back to the verify page
+                  move(1);  // Upgrade again, then the wizard ends early
+              },
+              [&] { main.EndDialog(IDOK); }});
+    seen.push_back(g_awake);
+    EXPECT_EQ(seen,
+              (std::vector<std::pair<int, int>>{{0, 0}, {1, 0}, {1, 1}, {1, 1}, {2, 1}, {2, 2}}));
+}
+
 TEST_F(MainWindowTest, CaptionAndRoundedCornersAtEverySize) {
     struct Shape {
         bool isRegion;
