@@ -75,6 +75,21 @@ LRESULT WizardMainDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     switch (message) {
     case WM_WIZARD_NAVIGATE:
         return OnWizardNavigate(wParam);
+    case WM_WIZARD_WRITING:
+        OnWizardWriting(wParam);
+        return 0;
+    case WM_QUERYENDSESSION:
+        // Shut down, log off or an update restart now would leave the
+        // router with half an image.
+        return m_shutdownBlock.Refusing() ? FALSE : Default();
+    case WM_ENDSESSION:
+        // wParam TRUE: the session ends all the same (forced, or the user
+        // chose to end it regardless); the process goes once this returns,
+        // and nothing more can be done for the router.
+        return 0;
+    case WM_DESTROY:
+        OnDestroy();
+        return WizardHostDialog::WindowProc(message, wParam, lParam);
     case WM_PAINT:
         OnPaint();
         return 0;
@@ -94,6 +109,31 @@ LRESULT WizardMainDialog::OnWizardNavigate(WPARAM how) {
     else if (how == NAVIGATE_CLOSE)
         CDialog::OnOK();
     return 0;
+}
+
+void WizardMainDialog::OnWizardWriting(WPARAM state) {
+    switch (state) {
+    case WRITE_STARTED:
+        m_shutdownBlock.Refuse(m_hWnd);
+        m_keepAwake.Hold(); // also for a pack sent again after a failure
+        break;
+    case WRITE_ENDED:
+        m_shutdownBlock.Allow();
+        break;
+    case WRITE_FAILED:
+        // Nothing runs until the user acts: the PC may sleep again.
+        m_shutdownBlock.Allow();
+        m_keepAwake.Release();
+        break;
+    default:
+        break;
+    }
+}
+
+void WizardMainDialog::OnDestroy() {
+    // Every way out of the wizard ends here, while the window still exists.
+    m_shutdownBlock.Allow();
+    m_keepAwake.Release();
 }
 
 void WizardMainDialog::OnPaint() {
@@ -175,8 +215,11 @@ void WizardMainDialog::ApplyFrameAfterNext() {
         break;
     case kUploadPosition:
         ShowFrameButtons(SW_HIDE);
+        // The Upgrade click: the router is upgraded from here on.
+        m_keepAwake.Hold();
         break;
     case kFinishPosition:
+        m_keepAwake.Release();
         skin.LoadBitmapEntry("DialogMain", "Background", &m_background);
         ShowFrameButtons(SW_HIDE);
         m_labels[0].ShowWindow(SW_SHOWNORMAL);

@@ -1,7 +1,10 @@
 // WizardMainDialog: the wizard's borderless, round-cornered main window. It
 // skins itself and changes its buttons, labels and background by the list
-// position of the page that has just become current.
+// position of the page that has just become current. While the router is
+// upgraded it keeps the PC awake, and refuses the session's end while the
+// router is written.
 #pragma once
+#include "app/upgrade_guards.h"
 #include "wizard/wizard_host_dialog.h"
 #include "controls/hover_button.h"
 #include "controls/skinned_bitmap.h"
@@ -38,9 +41,15 @@ public:
     HICON m_hIcon;
     CRgn m_windowRegion;
     ControlTable m_controls;
+    // From the Upgrade click to the finish page, a failed write or the end.
+    KeepAwake m_keepAwake;
+    // While a page writes to the router.
+    ShutdownBlock m_shutdownBlock;
 
 private:
     LRESULT OnWizardNavigate(WPARAM how);
+    void OnWizardWriting(WPARAM state);
+    void OnDestroy();
     void OnPaint();
     void OnSize();
     void ShowFrameButtons(int show);

@@ -32,9 +32,17 @@ private:
     HHOOK m_hook = nullptr;
 };
 
+// A window of the dialog class. The dialog's is the first of these made
+// while its creation runs (its controls follow it), but not the first
+// window: on Windows an input method can make the thread's default IME
+// window inside the first dialog's creation, before the dialog itself.
+bool IsDialogClass(HWND window) {
+    char name[8] = {};
+    return ::GetClassNameA(window, name, sizeof name) && ::lstrcmpA(name, "#32770") == 0;
+}
+
 LRESULT CALLBACK BindOnCreate(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_CREATEWND && t_creating) {
-        // The first window created is the dialog itself; its controls follow.
+    if (code == HCBT_CREATEWND && t_creating && IsDialogClass(reinterpret_cast<HWND>(wParam))) {
         CDialog* dialog = t_creating;
         t_creating = nullptr;
         dialog->BindWindow(reinterpret_cast<HWND>(wParam));

@@ -146,6 +146,7 @@ bool LanguagePackPage::ReadLanguageFileForUpload() {
         break;
     }
     // As after a failed post: the user may try again or leave.
+    TellWizardWriting(WRITE_FAILED);
     ShowPageWarning(m_hWnd, kUploadFailedMessage);
     m_exit.ShowWindow(SW_SHOW);
     return false;
@@ -177,6 +178,7 @@ void LanguagePackPage::OnUpgrade() {
     m_worker = AfxBeginThread(LanguageUploadWorker, &m_upload);
     if (!m_worker) {
         m_upload.fileData.reset();
+        TellWizardWriting(WRITE_FAILED);
         ShowPageWarning(m_hWnd, kUploadFailedMessage);
         m_exit.ShowWindow(SW_SHOW);
         return;
@@ -184,8 +186,11 @@ void LanguagePackPage::OnUpgrade() {
     // The search's language query may still be answered while the popup is
     // up: only the upload ends this popup.
     m_detectionActions.SetUploadWaiting(true);
+    TellWizardWriting(WRITE_STARTED);
     popup.DoModal();
     m_detectionActions.SetUploadWaiting(false);
+    // The worker is done: the router has answered, or the post failed.
+    TellWizardWriting(m_upload.uploadOk ? WRITE_ENDED : WRITE_FAILED);
     if (m_upload.uploadOk)
         NavigateWizard(NAVIGATE_NEXT);
     else

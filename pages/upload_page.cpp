@@ -86,7 +86,9 @@ void UploadPage::StartUpload() {
     }
     m_worker = AfxBeginThread(&FirmwareUploadWorker, &TheUploadRequest, THREAD_PRIORITY_NORMAL,
                               kUploadWorkerStackSize);
-    if (!m_worker)
+    if (m_worker)
+        TellWizardWriting(WRITE_STARTED);
+    else
         ShowMessageAndClose("Retry");
 }
 
@@ -98,6 +100,9 @@ void UploadPage::OnUploadStatus(WPARAM count, LPARAM final) {
         m_shownPosition = step.position;
         m_progress.SetPos(step.position);
     }
+    // The final report: the write has ended, before any message shows.
+    if (step.action != UploadStatusStep::kNone)
+        TellWizardWriting(step.action == UploadStatusStep::kNextPage ? WRITE_ENDED : WRITE_FAILED);
     switch (step.action) {
     case UploadStatusStep::kNextPage:
         NavigateWizard(NAVIGATE_NEXT);

@@ -77,3 +77,8 @@ void WizardPage::NavigateWizard(WPARAM how) {
     if (HWND parent = ::GetParent(m_hWnd))
         ::PostMessageA(parent, WM_WIZARD_NAVIGATE, how, 0);
 }
+
+void WizardPage::TellWizardWriting(WPARAM state) {
+    if (HWND parent = ::GetParent(m_hWnd))
+        ::SendMessageA(parent, WM_WIZARD_WRITING, state, 0);
+}

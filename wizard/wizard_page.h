@@ -45,6 +45,9 @@ public:
 
     // Posts WM_WIZARD_NAVIGATE to the page's parent, the main window.
     void NavigateWizard(WPARAM how);
+    // Sends WM_WIZARD_WRITING to the main window: it knows of the write
+    // before the page goes on.
+    void TellWizardWriting(WPARAM state);
     // Puts these controls first in the tab order, which is the z-order, in
     // the order given. The skin loaders lift each button to the top as they
     // load it; a page calls this once its skin is loaded.

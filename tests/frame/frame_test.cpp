@@ -9,6 +9,7 @@
 
 #include "wizard/wizard_host_dialog.h"
 #include "res/resource.h"
+#include "tests/net/import_hook.h"
 
 namespace {
 
@@ -204,6 +205,32 @@ TEST_F(FrameTest, DestroyingTheHostDestroysThePagesInOrder) {
     EXPECT_EQ(Page(1).destroys, 1);
     EXPECT_EQ(Page(2).destroys, 0) << "never created";
     EXPECT_FALSE(Page(0).m_created);
+}
+
+// On Windows an input method can make the thread's default IME window inside
+// the first dialog's creation, before the dialog; Wine makes none there.
+// This stand-in for CreateDialogParamA makes one first, as Windows may.
+ImportHook* g_createDialog = nullptr;
+HWND g_imeWindow = nullptr;
+HWND WINAPI CreateAfterAnImeWindow(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC proc,
+                                   LPARAM param) {
+    if (!g_imeWindow) // one for the thread
+        g_imeWindow = ::CreateWindowExA(0, "IME", "Default IME", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                        nullptr, nullptr, nullptr);
+    return g_createDialog->Original<decltype(&::CreateDialogParamA)>()(instance, name, parent, proc,
+                                                                       param);
+}
+
+TEST_F(FrameTest, AnImeWindowMadeFirstDoesNotTakeTheDialogsPlace) {
+    ImportHook hook("user32.dll", "CreateDialogParamA",
+                    reinterpret_cast<void*>(&CreateAfterAnImeWindow));
+    ASSERT_TRUE(hook.Installed());
+    g_createDialog = &hook;
+    Open(); // the object is bound to the window that Create returned
+    ASSERT_NE(g_imeWindow, nullptr);
+    EXPECT_EQ(CWnd::FromHandlePermanent(g_imeWindow), nullptr);
+    ::DestroyWindow(g_imeWindow);
+    EXPECT_TRUE(host.m_initialised) << "OnInitDialog ran";
 }
 
 // Runs the host modally while steps run from a timer, one per tick.

@@ -12,6 +12,7 @@
 #include "app/page_registry.h"
 #include "app/wizard_main_dialog.h"
 #include "wizard/wizard_messages.h"
+#include "tests/net/import_hook.h"
 
 #include <commctrl.h>
 
@@ -19,73 +20,22 @@ namespace {
 
 FirmwareUpdaterApp g_app;
 
-// Points this executable's import of DeleteObject at a recorder while it
-// lives, so that a test sees which handles the program deletes itself.
-class DeleteObjectSpy {
-public:
-    DeleteObjectSpy() {
-        const auto real = reinterpret_cast<ULONG_PTR>(
-            ::GetProcAddress(::GetModuleHandleA("gdi32.dll"), "DeleteObject"));
-        m_slot = FindImportSlot(real);
-        if (!m_slot)
-            return;
-        s_real = reinterpret_cast<DeleteFunction>(real);
-        Write(reinterpret_cast<ULONG_PTR>(&Record));
+// The program's DeleteObject, recorded, so that a test sees which handles
+// the program deletes itself.
+ImportHook* g_deleteHook = nullptr;
+std::mutex g_deletedMutex;
+std::vector<HGDIOBJ> g_deleted;
+BOOL WINAPI RecordDeletion(HGDIOBJ object) {
+    {
+        std::lock_guard<std::mutex> lock(g_deletedMutex);
+        g_deleted.push_back(object);
     }
-    ~DeleteObjectSpy() {
-        if (m_slot)
-            Write(reinterpret_cast<ULONG_PTR>(s_real));
-    }
-    DeleteObjectSpy(const DeleteObjectSpy&) = delete;
-    DeleteObjectSpy& operator=(const DeleteObjectSpy&) = delete;
-
-    bool Active() const { return m_slot != nullptr; }
-    static int Deletions(HGDIOBJ object) {
-        std::lock_guard<std::mutex> lock(s_mutex);
-        return static_cast<int>(std::count(s_deleted.begin(), s_deleted.end(), object));
-    }
-
-private:
-    using DeleteFunction = BOOL(WINAPI*)(HGDIOBJ);
-    static BOOL WINAPI Record(HGDIOBJ object) {
-        {
-            std::lock_guard<std::mutex> lock(s_mutex);
-            s_deleted.push_back(object);
-        }
-        return s_real(object);
-    }
-    // The import address table entry that holds the given function.
-    static ULONG_PTR* FindImportSlot(ULONG_PTR function) {
-        auto* base = reinterpret_cast<BYTE*>(::GetModuleHandleA(nullptr));
-        const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-        const IMAGE_DATA_DIRECTORY& imports =
-            nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-        auto* module = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
-        for (; imports.VirtualAddress && module->Name; ++module) {
-            auto* slot = reinterpret_cast<ULONG_PTR*>(base + module->FirstThunk);
-            for (; *slot; ++slot) {
-                if (*slot == function)
-                    return slot;
-            }
-        }
-        return nullptr;
-    }
-    void Write(ULONG_PTR value) {
-        DWORD old = 0;
-        ::VirtualProtect(m_slot, sizeof *m_slot, PAGE_READWRITE, &old);
-        *m_slot = value;
-        ::VirtualProtect(m_slot, sizeof *m_slot, old, &old);
-    }
-
-    ULONG_PTR* m_slot = nullptr;
-    static DeleteFunction s_real;
-    static std::mutex s_mutex;
-    static std::vector<HGDIOBJ> s_deleted;
-};
-DeleteObjectSpy::DeleteFunction DeleteObjectSpy::s_real = nullptr;
-std::mutex DeleteObjectSpy::s_mutex;
-std::vector<HGDIOBJ> DeleteObjectSpy::s_deleted;
+    return g_deleteHook->Original<decltype(&::DeleteObject)>()(object);
+}
+int Deletions(HGDIOBJ object) {
+    std::lock_guard<std::mutex> lock(g_deletedMutex);
+    return static_cast<int>(std::count(g_deleted.begin(), g_deleted.end(), object));
+}
 
 class VetoPage : public WizardPage {
 public:
@@ -258,8 +208,9 @@ TEST_F(MainWindowTest, ASystemColourChangeReloadsTheBackgroundPicture) {
 }
 
 TEST_F(MainWindowTest, TheWindowRegionIsNeverDeletedByTheProgram) {
-    DeleteObjectSpy spy;
-    ASSERT_TRUE(spy.Active());
+    ImportHook spy("gdi32.dll", "DeleteObject", reinterpret_cast<void*>(&RecordDeletion));
+    ASSERT_TRUE(spy.Installed());
+    g_deleteHook = &spy;
     std::vector<HGDIOBJ> regions;
     {
         // A main window of its own, so that its destruction is inside the test.
@@ -284,8 +235,41 @@ TEST_F(MainWindowTest, TheWindowRegionIsNeverDeletedByTheProgram) {
     EXPECT_NE(regions[0], regions[1]) << "a new region for the new size";
     for (HGDIOBJ region : regions) {
         ASSERT_NE(region, nullptr);
-        EXPECT_EQ(DeleteObjectSpy::Deletions(region), 0) << "the window system owns it";
+        EXPECT_EQ(Deletions(region), 0) << "the window system owns it";
     }
+}
+
+// Windows lets the PC sleep unless a thread asks it to stay awake; this
+// stand-in only counts the asking and the letting go.
+std::pair<int, int> g_awake; // asked, let go
+EXECUTION_STATE WINAPI CountAwake(EXECUTION_STATE flags) {
+    ++(flags == (ES_CONTINUOUS | ES_SYSTEM_REQUIRED) ? g_awake.first : g_awake.second);
+    return ES_CONTINUOUS; // the state before, as documented
+}
+
+TEST_F(MainWindowTest, ThePcStaysAwakeFromTheUpgradeClickUntilTheFinishPageOrTheEnd) {
+    ImportHook hook("kernel32.dll", "SetThreadExecutionState",
+                    reinterpret_cast<void*>(&CountAwake));
+    EXPECT_TRUE(hook.Installed());
+    std::vector<std::pair<int, int>> seen; // after each move, then at the end
+    auto move = [&](int pages) {
+        for (; pages > 0; --pages)
+            main.OnNext();
+        for (; pages < 0; ++pages)
+            main.OnBack();
+        seen.push_back(g_awake);
+    };
+    RunModal({[&] {
+                  move(3);  // to the verify page
+                  move(1);  // Upgrade
+                  move(2);  // to the finish page
+                  move(-3); // back to the verify page
+                  move(1);  // Upgrade again, then the wizard ends early
+              },
+              [&] { main.EndDialog(IDOK); }});
+    seen.push_back(g_awake);
+    EXPECT_EQ(seen,
+              (std::vector<std::pair<int, int>>{{0, 0}, {1, 0}, {1, 1}, {1, 1}, {2, 1}, {2, 2}}));
 }
 
 TEST_F(MainWindowTest, CaptionAndRoundedCornersAtEverySize) {

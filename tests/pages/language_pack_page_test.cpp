@@ -1,15 +1,19 @@
 // The language-pack page's reading of the language file and its hold on the
-// upload worker, and the upload page's refusal to be cancelled mid-upload.
+// upload worker, and the upload page's refusal to be cancelled, or to let
+// the session end, mid-upload.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <string>
 #include <thread>
 
+#include "app/wizard_main_dialog.h"
 #include "pages/language_pack_answers.h"
 #include "pages/language_pack_page.h"
 #include "shared/shared_values.h"
 #include "pages/upload_page.h"
+#include "tests/net/import_hook.h"
 #include "tests/pages/page_test_support.h"
 
 namespace {
@@ -153,21 +157,57 @@ TEST(LanguagePackPageWorker, DestructionWaitsUntilTheWorkerHasEnded) {
     EXPECT_TRUE(ended.load());
 }
 
-UINT __cdecl HoldUntilReleased(LPVOID release) {
-    ::WaitForSingleObject(static_cast<HANDLE>(release), 10000);
-    return 0;
+// The worker's first library call, held until the test lets it fail, so
+// that the upload lasts as long as the test needs.
+HANDLE g_openRelease = nullptr;
+HINTERNET WINAPI HeldOpen(LPCSTR, DWORD, LPCSTR, LPCSTR, DWORD) {
+    ::WaitForSingleObject(g_openRelease, 10000);
+    return nullptr;
+}
+// Wine 8 keeps no shutdown reason; these keep the one reason of a window as
+// Windows does, for the window's own thread only.
+std::wstring g_reason;
+BOOL WINAPI KeepReason(HWND window, LPCWSTR reason) {
+    if (::GetWindowThreadProcessId(window, nullptr) != ::GetCurrentThreadId())
+        return FALSE;
+    g_reason = reason;
+    return TRUE;
+}
+BOOL WINAPI DropReason(HWND) {
+    g_reason.clear();
+    return TRUE;
 }
 
-TEST(UploadPageCancel, IsRefusedWhileTheWorkerRuns) {
-    UploadPage page;
-    EXPECT_TRUE(page.OnQueryCancel()) << "before the upload starts";
-    HANDLE release = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    page.m_worker = AfxBeginThread(&HoldUntilReleased, release);
-    ASSERT_NE(page.m_worker, nullptr);
+TEST(UploadPageHold, CancelAndTheSessionsEndAreRefusedWhileTheFirmwareIsWritten) {
+    MessageBoxWatcher boxes;
+    const std::string image = ProgramFolder() + "held.bin", ini = ProgramFolder() + "MSG.ini";
+    ASSERT_TRUE(WriteBytes(image, std::string(3000, 'x')));
+    ASSERT_TRUE(WriteBytes(ini, "[MSG]\r\nFW_FileName=" + image + "\r\nRetry=Try again.\r\n"));
+    std::strcpy(DeviceAddress, "127.0.0.1");
+    g_openRelease = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ImportHook open("wininet.dll", "InternetOpenA", reinterpret_cast<void*>(&HeldOpen));
+    ImportHook create("user32.dll", "ShutdownBlockReasonCreate",
+                      reinterpret_cast<void*>(&KeepReason));
+    ImportHook drop("user32.dll", "ShutdownBlockReasonDestroy",
+                    reinterpret_cast<void*>(&DropReason));
+    EXPECT_TRUE(open.Installed() && create.Installed() && drop.Installed());
+    UploadPage page; // outlives the main window, which destroys its window
+    WizardMainDialog main;
+    main.AddPage(&page, page.m_pageId);
+    ASSERT_TRUE(main.Create(IDD_MAIN, nullptr));
+    ASSERT_TRUE(PumpUntil([&] { return page.UploadRunning(); }, 5000));
     EXPECT_FALSE(page.OnQueryCancel());
-    ::SetEvent(release);
+    EXPECT_EQ(main.SendMessage(WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), FALSE);
+    EXPECT_EQ(g_reason, L"Firmware upgrade in progress. Do not switch off the PC or the router.");
+
+    ::SetEvent(g_openRelease);
+    EXPECT_TRUE(PumpUntil([&] { return !boxes.Texts().empty(); }, 10000)) << "the Retry box";
+    EXPECT_EQ(main.SendMessage(WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+    EXPECT_EQ(g_reason, L"") << "removed when the write ended";
     ASSERT_EQ(::WaitForSingleObject(page.m_worker->Handle(), 10000), WAIT_OBJECT_0);
     EXPECT_TRUE(page.OnQueryCancel()) << "once it has ended";
-    ::CloseHandle(release);
+    ::CloseHandle(g_openRelease);
+    ::DeleteFileA(ini.c_str());
+    ::DeleteFileA(image.c_str());
 }
 } // namespace

@@ -92,6 +92,17 @@ void PumpMessages() {
     }
 }
 
+bool PumpUntil(const std::function<bool()>& done, DWORD limitMs) {
+    const ULONGLONG end = ::GetTickCount64() + limitMs;
+    while (!done()) {
+        if (::GetTickCount64() >= end)
+            return false;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        PumpMessages();
+    }
+    return true;
+}
+
 void ClickCommand(CWnd& dialog, int id) {
     dialog.SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                        reinterpret_cast<LPARAM>(dialog.GetDlgItem(id)));

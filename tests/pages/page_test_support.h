@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -50,6 +51,9 @@ private:
 
 // Dispatches what is waiting in this thread's queue (posted navigations).
 void PumpMessages();
+// Dispatches this thread's messages as they come until done() holds (true)
+// or limitMs have passed (false).
+bool PumpUntil(const std::function<bool()>& done, DWORD limitMs);
 // Sends a button click notification for control id to dialog.
 void ClickCommand(CWnd& dialog, int id);
 // A window's WS_VISIBLE bit (the window itself, not its parents).
