@@ -11,7 +11,8 @@ target_link_libraries(wingtest_main PUBLIC wingtest)
 # entry, run under Wine in its own sandbox (network namespace + Xvfb).
 function(fwu_win_test name)
   add_executable(${name} ${ARGN})
-  target_link_libraries(${name} PRIVATE fwu_win fwu_resources wingtest_main ${FWU_STATIC_LINK})
+  target_link_libraries(${name} PRIVATE fwu_test_support fwu_win fwu_resources wingtest_main
+                        ${FWU_STATIC_LINK})
   add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
   set_tests_properties(${name} PROPERTIES TIMEOUT 300 LABELS wine)
 endfunction()

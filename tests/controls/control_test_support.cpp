@@ -73,18 +73,6 @@ std::string WriteTempText(const std::string& name, const std::string& text) {
     return WriteTempFile(name, std::vector<uint8_t>(text.begin(), text.end()));
 }
 
-void PumpMessages(int ms) {
-    const DWORD end = ::GetTickCount() + static_cast<DWORD>(ms);
-    do {
-        MSG message;
-        while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&message);
-            ::DispatchMessageA(&message);
-        }
-        ::Sleep(5);
-    } while (static_cast<int>(end - ::GetTickCount()) > 0);
-}
-
 Canvas::Canvas(int width, int height) : m_width(width), m_height(height) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);

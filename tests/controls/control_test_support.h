@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "framework/afx_wnd.h"
+#include "tests/support/message_pump.h"
 
 namespace controls_test {
 
@@ -21,9 +22,6 @@ std::vector<uint8_t> MakeBmp24(int width, int height, const PixelColour& colour)
 std::string TempFolder();
 std::string WriteTempFile(const std::string& name, const std::vector<uint8_t>& bytes);
 std::string WriteTempText(const std::string& name, const std::string& text);
-
-// Runs the message loop for about ms milliseconds.
-void PumpMessages(int ms);
 
 // A 32-bit top-down canvas in a memory DC.
 class Canvas {

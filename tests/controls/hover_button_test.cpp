@@ -231,13 +231,11 @@ TEST_F(ButtonFixture, TheMouseRestingOnTheButtonLightsItUp) {
     RECT rect{};
     button.GetWindowRect(&rect);
     ::SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
-    PumpMessages(50);
+    PumpMessages();
     button.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(50, 20));
-    PumpMessages(300);
-    EXPECT_TRUE(button.IsHovering());
+    EXPECT_TRUE(PumpUntil([&] { return button.IsHovering(); }, 2000));
     ::SetCursorPos(300, 190);
-    PumpMessages(300);
-    EXPECT_FALSE(button.IsHovering());
+    EXPECT_TRUE(PumpUntil([&] { return !button.IsHovering(); }, 2000));
 }
 
 std::string ToolText(CToolTipCtrl& tip, CWnd& owner) {

@@ -9,19 +9,12 @@
 
 #include "wizard/wizard_host_dialog.h"
 #include "res/resource.h"
-#include "tests/net/import_hook.h"
+#include "tests/support/import_hook.h"
+#include "tests/support/message_pump.h"
 
 namespace {
 
 CWinApp g_app("FrameTest");
-
-void PumpMessages() {
-    MSG message;
-    while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        ::TranslateMessage(&message);
-        ::DispatchMessageA(&message);
-    }
-}
 
 // A page whose answers the test sets, counting what the host asks of it.
 class ProbePage : public WizardPage {

@@ -12,7 +12,7 @@
 #include "app/page_registry.h"
 #include "app/wizard_main_dialog.h"
 #include "wizard/wizard_messages.h"
-#include "tests/net/import_hook.h"
+#include "tests/support/import_hook.h"
 
 #include <commctrl.h>
 

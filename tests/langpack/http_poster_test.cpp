@@ -23,8 +23,9 @@
 #include "pages/language_pack_answers.h"
 #include "pages/language_upload_worker.h"
 #include "shared/shared_values.h"
-#include "tests/net/import_hook.h"
+#include "tests/support/import_hook.h"
 #include "tests/net/system_proxy.h"
+#include "tests/support/message_box_watcher.h"
 
 // Allocations from this size on fail while a test arms it, wherever they are
 // made in this program.
@@ -477,43 +478,23 @@ WorkerOutcome RunLanguageWorker(const std::string& url) {
 
     WorkerOutcome outcome;
     std::atomic<DWORD> workerId{0};
-    std::atomic<bool> done{false};
+    HANDLE done = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
     std::thread worker([&] {
         workerId = ::GetCurrentThreadId();
         outcome.result = LanguageUploadWorker(&upload);
-        done = true;
+        ::SetEvent(done);
     });
-    std::vector<HWND> seen;
-    const ULONGLONG deadline = ::GetTickCount64() + 60000;
-    while (!done && ::GetTickCount64() < deadline) {
-        ::Sleep(20);
-        struct Search {
-            std::vector<HWND> boxes;
-        } search;
-        ::EnumThreadWindows(
-            workerId,
-            [](HWND window, LPARAM raw) -> BOOL {
-                char className[32] = {};
-                ::GetClassNameA(window, className, sizeof className);
-                if (::IsWindowVisible(window) && std::string(className) == "#32770")
-                    reinterpret_cast<Search*>(raw)->boxes.push_back(window);
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        for (HWND box : search.boxes) {
-            if (std::find(seen.begin(), seen.end(), box) != seen.end())
-                continue;
-            seen.push_back(box);
-            char text[1024] = {};
-            ::GetDlgItemTextA(box, 0xFFFF, text, sizeof text); // the box's text static
-            outcome.boxes.emplace_back(text);
-            ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-        }
+    while (workerId == 0)
+        std::this_thread::yield();
+    {
+        MessageBoxWatcher boxes(workerId);
+        outcome.ended = ::WaitForSingleObject(done, 60000) == WAIT_OBJECT_0;
+        if (!outcome.ended) // a box nobody found: the worker is stuck, and so is the test
+            std::abort();
+        worker.join();
+        outcome.boxes = boxes.Texts();
     }
-    outcome.ended = done;
-    if (!done) // a box nobody found: the worker is stuck, and so is the test
-        std::abort();
-    worker.join();
+    ::CloseHandle(done);
     outcome.uploadOk = upload.uploadOk;
     outcome.actionDone = ActionDone;
     outcome.actionCloseNow = ActionCloseNow;

@@ -19,7 +19,7 @@
 #include "shared/shared_values.h"
 #include "shared/timings.h"
 #include "pages/upload_status.h"
-#include "tests/net/import_hook.h"
+#include "tests/support/import_hook.h"
 #include "tests/net/system_proxy.h"
 #include "tests/net/tiny_http_server.h"
 

@@ -1,6 +1,6 @@
 // Helpers of the page tests: a host window that records the navigation
-// requests of its pages instead of acting on them, a watcher that reads and
-// closes the program's message boxes, and a message pump.
+// requests of its pages instead of acting on them, and small helpers; the
+// message-box watcher and the pumps are shared by every Windows test.
 #pragma once
 #include <windows.h>
 
@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/message_box_watcher.h"
+#include "tests/support/message_pump.h"
 #include "wizard/wizard_host_dialog.h"
 
 // The main window's template with the plain host behind it; it keeps every
@@ -26,34 +28,6 @@ public:
     std::vector<WPARAM> m_navigations;
 };
 
-// Closes every message box of the user-interface thread (the application's
-// and the pages' "Warning" boxes) as soon as it shows and keeps its text, so
-// that a test never hangs on a modal box.
-class MessageBoxWatcher {
-public:
-    MessageBoxWatcher();
-    ~MessageBoxWatcher();
-    MessageBoxWatcher(const MessageBoxWatcher&) = delete;
-    MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
-
-    std::vector<std::string> Texts();
-    void Clear();
-
-private:
-    void Run();
-    DWORD m_uiThread;
-    std::atomic<bool> m_stop{false};
-    std::mutex m_mutex;
-    std::vector<std::string> m_texts;
-    std::vector<HWND> m_seen;
-    std::thread m_thread;
-};
-
-// Dispatches what is waiting in this thread's queue (posted navigations).
-void PumpMessages();
-// Dispatches this thread's messages as they come until done() holds (true)
-// or limitMs have passed (false).
-bool PumpUntil(const std::function<bool()>& done, DWORD limitMs);
 // Sends a button click notification for control id to dialog.
 void ClickCommand(CWnd& dialog, int id);
 // A window's WS_VISIBLE bit (the window itself, not its parents).

@@ -1,4 +1,4 @@
-#include "tests/net/import_hook.h"
+#include "tests/support/import_hook.h"
 
 #include <cstring>
 
