@@ -98,19 +98,67 @@ TEST(LanguageFile, AReadThatDeliversLessThanTheSizeIsAFailure) {
     EXPECT_EQ(upload.fileLength, 0u);
 }
 
-// An upload worker that has not ended yet: it holds until released, then
-// reads the page's upload fields as the real one does.
+// An upload worker that has not ended yet: it holds until the page waits
+// for it, then reads the page's upload fields as the real one does.
 struct HeldWorker {
-    LanguagePackPage* page;
-    HANDLE release;
+    LanguagePackPage* page = nullptr;
+    HANDLE release = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
     std::string urlSeen;
+    std::atomic<bool> ended{false};
+    bool endedBeforeThePageWent = false;
+    ~HeldWorker() { ::CloseHandle(release); }
 };
 
 UINT __cdecl HoldThenRead(LPVOID raw) {
     auto* worker = static_cast<HeldWorker*>(raw);
-    ::WaitForSingleObject(worker->release, 10000);
-    worker->urlSeen = worker->page->m_upload.url;
+    ::WaitForSingleObject(worker->release, 30000);
+    worker->urlSeen = worker->page ? worker->page->m_upload.url : std::string();
+    worker->ended = true;
     return 0;
+}
+
+// The page's waits on its worker's thread: an endless one lets the held
+// worker go on (so it ends while waited for); a bounded one times out, as
+// it would on Windows for a worker that is held for as long as it likes.
+HeldWorker* g_held = nullptr;
+HANDLE g_heldThread = nullptr;
+ImportHook* g_waitHook = nullptr;
+DWORD WINAPI ReleaseWhenWaitedFor(DWORD count, const HANDLE* handles, BOOL all, DWORD ms,
+                                  DWORD wake) {
+    const auto original = g_waitHook->Original<decltype(&::MsgWaitForMultipleObjects)>();
+    if (count == 1 && handles[0] == g_heldThread) {
+        if (ms != INFINITE)
+            return WAIT_TIMEOUT;
+        ::SetEvent(g_held->release);
+    }
+    return original(count, handles, all, ms, wake);
+}
+
+// Runs the held worker as the page's worker while body runs; the page is
+// destroyed at the end of body's scope.
+template <typename Body> void WithHeldWorker(HeldWorker& held, Body body) {
+    ImportHook hook("user32.dll", "MsgWaitForMultipleObjects",
+                    reinterpret_cast<void*>(&ReleaseWhenWaitedFor));
+    ASSERT_TRUE(hook.Installed());
+    g_waitHook = &hook;
+    g_held = &held;
+    {
+        LanguagePackPage page;
+        held.page = &page;
+        page.m_worker = AfxBeginThread(&HoldThenRead, &held);
+        ASSERT_NE(page.m_worker, nullptr);
+        g_heldThread = page.m_worker->Handle();
+        body(page);
+        if (!held.ended) // not waited for: what it reads now is not the page's
+            held.page = nullptr;
+    }
+    held.endedBeforeThePageWent = held.ended;
+    g_heldThread = nullptr;
+    // A page that did not wait left its worker held: let it end before the
+    // test's objects go.
+    ::SetEvent(held.release);
+    for (int i = 0; i < 1000 && !held.ended; ++i)
+        ::Sleep(10);
 }
 
 TEST(LanguagePackPageWorker, UpgradeWaitsForARunningWorkerBeforeItTouchesTheUpload) {
@@ -119,42 +167,21 @@ TEST(LanguagePackPageWorker, UpgradeWaitsForARunningWorkerBeforeItTouchesTheUplo
     const std::string path = LanguageFilePath(1, "");
     ::DeleteFileA(path.c_str()); // no pack: Upgrade stops after the file test
     const std::string earlier = "http://192.168.1.1/upload_lang.cgi";
-    HeldWorker held{nullptr, ::CreateEventA(nullptr, TRUE, FALSE, nullptr), {}};
-    {
-        LanguagePackPage page;
-        held.page = &page;
+    HeldWorker held;
+    WithHeldWorker(held, [&](LanguagePackPage& page) {
         page.m_detection.detected = true;
         page.m_upload.url = earlier;
-        page.m_worker = AfxBeginThread(&HoldThenRead, &held);
-        ASSERT_NE(page.m_worker, nullptr);
-        std::thread releaser([&] {
-            ::Sleep(300);
-            ::SetEvent(held.release);
-        });
         page.OnCommand(MAKEWPARAM(IDC_PACK_UPGRADE, BN_CLICKED), 0);
-        releaser.join();
-        // Ended: it was waited for, in Upgrade or at the latest here.
-    }
-    ::CloseHandle(held.release);
+        EXPECT_TRUE(held.ended) << "Upgrade did not wait for the running worker";
+    });
     EXPECT_EQ(held.urlSeen, earlier) << "the fields changed under the running worker";
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{path + " file not found."});
 }
 
-UINT __cdecl OutlastABoundedWait(LPVOID raw) {
-    // Longer than the 15 s that the page once waited before it let go.
-    ::Sleep(15500);
-    static_cast<std::atomic<bool>*>(raw)->store(true);
-    return 0;
-}
-
 TEST(LanguagePackPageWorker, DestructionWaitsUntilTheWorkerHasEnded) {
-    std::atomic<bool> ended{false}; // outside the page, which is freed
-    {
-        LanguagePackPage page;
-        page.m_worker = AfxBeginThread(&OutlastABoundedWait, &ended);
-        ASSERT_NE(page.m_worker, nullptr);
-    }
-    EXPECT_TRUE(ended.load());
+    HeldWorker held;
+    WithHeldWorker(held, [](LanguagePackPage&) {});
+    EXPECT_TRUE(held.endedBeforeThePageWent) << "the page went while its worker still ran";
 }
 
 // The worker's first library call, held until the test lets it fail, so
