@@ -8,6 +8,7 @@
 
 #include "net/internet_handle.h"
 #include "net/upload_form_body.h"
+#include "net/upload_reports.h"
 #include "net/upload_request.h"
 #include "shared/shared_values.h"
 #include "shared/timings.h"
@@ -115,8 +116,8 @@ public:
     InternetHandle request;
 };
 
-void PostStatus(WPARAM count, LPARAM final) {
-    ::PostMessageA(UploadStatusWindow, WM_UPLOAD_STATUS, count, final);
+bool PostStatus(WPARAM count, LPARAM final) {
+    return ::PostMessageA(UploadStatusWindow, WM_UPLOAD_STATUS, count, final) != FALSE;
 }
 
 // How one asynchronous library call ended.
@@ -412,10 +413,14 @@ LPARAM RunUpload(const UploadRequest& request) {
 } // namespace
 
 UINT __cdecl FirmwareUploadWorker(LPVOID request) {
+    TheUploadReports.Reset();
     const LPARAM final =
         request ? RunUpload(*static_cast<const UploadRequest*>(request)) : kUploadFailed;
-    // Posted after every handle is closed and the library has let go of the
-    // request, so nothing of this run is left when the page hears the end.
+    // Kept and posted after every handle is closed and the library has let
+    // go of the request, so nothing of this run is left when the page hears
+    // the end. Should the post be refused, the page finds the kept report
+    // once this thread has ended.
+    TheUploadReports.KeepFinal(final);
     PostStatus(0, final);
     return 0;
 }
@@ -446,8 +451,8 @@ void CALLBACK UploadStatusCallback(HINTERNET handle, DWORD_PTR context, DWORD st
         // A zero count would read as a final status at the page.
         if (g_shared.reporting && information != nullptr && informationLength >= sizeof(DWORD)) {
             const DWORD sent = *static_cast<const DWORD*>(information);
-            if (sent != 0)
-                PostStatus(sent, 0);
+            if (sent != 0 && TheUploadReports.AddSent(sent) && !PostStatus(sent, 0))
+                TheUploadReports.ProgressNotPosted();
         }
         break;
     case INTERNET_STATUS_REQUEST_COMPLETE:
