@@ -57,6 +57,7 @@ struct TransferBuffers {
     std::unique_ptr<uint8_t[]> body;
     size_t bodyLength = 0;
     INTERNET_BUFFERSA sendRecord{};
+    DWORD written = 0; // a write's count, not used: each chunk starts behind the previous one
     INTERNET_BUFFERSA readRecord{};
     char piece[kPieceSize + 1] = {};
 };
@@ -321,18 +322,17 @@ bool StartSending(UploadRun& run) {
 }
 
 // Every chunk in turn; a chunk counts as sent only when its completion
-// reports no error.
+// reports success.
 bool WriteBody(UploadRun& run) {
-    const TransferBuffers& buffers = *run.buffers;
+    TransferBuffers& buffers = *run.buffers;
     size_t at = 0;
     while (at < buffers.bodyLength) {
         const size_t left = buffers.bodyLength - at;
         const DWORD chunk = static_cast<DWORD>(left > kChunkSize ? kChunkSize : left);
-        DWORD written = 0; // not used: each chunk starts behind the previous one
         const Completion sent =
             Complete(run.requestComplete.Get(), TheTimings.uploadWaitLimitMs, [&] {
                 return ::InternetWriteFile(run.request.Get(), buffers.body.get() + at, chunk,
-                                           &written) != FALSE;
+                                           &buffers.written) != FALSE;
             });
         if (sent.kind != Completion::kDone)
             return false;
@@ -456,9 +456,14 @@ void CALLBACK UploadStatusCallback(HINTERNET handle, DWORD_PTR context, DWORD st
         }
         break;
     case INTERNET_STATUS_REQUEST_COMPLETE:
-        if (information != nullptr && informationLength >= sizeof(INTERNET_ASYNC_RESULT))
-            g_shared.completionError =
-                static_cast<const INTERNET_ASYNC_RESULT*>(information)->dwError;
+        if (information != nullptr && informationLength >= sizeof(INTERNET_ASYNC_RESULT)) {
+            // dwResult FALSE is a failure, whatever dwError says.
+            const auto& result = *static_cast<const INTERNET_ASYNC_RESULT*>(information);
+            g_shared.completionError = result.dwResult != FALSE ? ERROR_SUCCESS
+                                       : result.dwError != ERROR_SUCCESS
+                                           ? result.dwError
+                                           : ERROR_INTERNET_INTERNAL_ERROR;
+        }
         SetIfOpen(g_shared.requestComplete);
         break;
     case INTERNET_STATUS_HANDLE_CLOSING:
