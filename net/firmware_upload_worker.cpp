@@ -236,8 +236,11 @@ bool Connect(UploadRun& run, const UploadRequest& request) {
 bool OpenRequest(UploadRun& run, const UploadRequest& request) {
     HINTERNET opened = nullptr;
     const Completion done = Complete(run.requestComplete.Get(), TheTimings.uploadWaitLimitMs, [&] {
-        opened = ::HttpOpenRequestA(run.connection.Get(), "POST", request.object, nullptr, nullptr,
-                                    nullptr, INTERNET_FLAG_NO_CACHE_WRITE, kRequestContext);
+        // A redirect is never followed: the router's own answer decides, and
+        // neither the image nor the password goes anywhere else.
+        opened = ::HttpOpenRequestA(
+            run.connection.Get(), "POST", request.object, nullptr, nullptr, nullptr,
+            INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT, kRequestContext);
         return opened != nullptr;
     });
     // The outcome of a completion is not examined: without a handle the open

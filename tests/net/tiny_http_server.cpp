@@ -133,6 +133,9 @@ void TinyHttpServer::ServeConnection(SOCKET connection) {
     const char* statusLine =
         behaviour == RouterBehaviour::kNotHttp ? "FOO/1.0 %d Answer\r\n" : "HTTP/1.1 %d Answer\r\n";
     size = std::snprintf(answer, sizeof answer, statusLine, m_plan.status);
+    if (m_plan.redirectPort)
+        size += std::snprintf(answer + size, sizeof answer - size,
+                              "Location: http://127.0.0.1:%u/elsewhere\r\n", m_plan.redirectPort);
     size += std::snprintf(answer + size, sizeof answer - size,
                           "Content-Type: text/html\r\n"
                           "Content-Length: %u\r\nConnection: close\r\n\r\n%s",

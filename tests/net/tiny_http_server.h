@@ -23,7 +23,8 @@ struct ServerPlan {
     RouterBehaviour behaviour = RouterBehaviour::kAnswer;
     int status = 200;
     unsigned short port = 80;
-    int acceptWaitMs = 15000; // how long to wait for the client
+    int acceptWaitMs = 15000;        // how long to wait for the client
+    unsigned short redirectPort = 0; // not 0: the answer's Location names this port
 };
 
 struct ServerRecord {

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cctype>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <numeric>
 #include <string>
@@ -267,12 +268,19 @@ TEST_P(UploadWorkerAnswers, EndAsTheRouterDecides) {
     TheTimings.uploadReceiveTimeoutMs = c.receiveTimeoutMs;
     TheTimings.uploadWaitLimitMs = c.waitLimitMs;
     TinyHttpServer server(c.plan);
+    std::unique_ptr<TinyHttpServer> elsewhere; // where a redirect points, answering 500
+    if (c.plan.redirectPort)
+        elsewhere.reset(
+            new TinyHttpServer({RouterBehaviour::kAnswer, 500, c.plan.redirectPort, 3000}));
     const ULONGLONG began = ::GetTickCount64();
     const WorkerReports reports = RunWorker(path);
     const ULONGLONG took = ::GetTickCount64() - began;
     server.Finish();
     TheTimings = Timings{};
     EXPECT_EQ(reports.final, c.final) << c.name;
+    if (elsewhere) {
+        EXPECT_FALSE(elsewhere->Finish().connected) << c.name;
+    }
     if (c.released) {
         EXPECT_TRUE(reports.requestReleasedBeforeEnd) << c.name;
     }
@@ -314,7 +322,9 @@ AnswerCase StillPendingInTheLibrary(AnswerCase c) {
 
 const AnswerCase kAnswerCases[] = {
     Answered("accepted", 200, kUploadFinished),
-    Answered("redirected", 302, kUploadFinished),
+    {"redirected to a second server",
+     {RouterBehaviour::kAnswer, 302, 80, 15000, 8081},
+     kUploadFinished},
     Answered("unauthorised", 401, kUploadFailed),
     Answered("forbidden", 403, kUploadFailed),
     Answered("not found", 404, kUploadFailed),
