@@ -50,11 +50,16 @@ void SetIfOpen(const std::atomic<HANDLE>& event) {
         ::SetEvent(handle);
 }
 
+struct HeapBlockFree {
+    void operator()(uint8_t* block) const { ::HeapFree(::GetProcessHeap(), 0, block); }
+};
+
 // Everything an asynchronous operation on the request reads or writes. The
 // library may go on using it after a wait has given up, until it has let go
 // of the request.
 struct TransferBuffers {
-    std::unique_ptr<uint8_t[]> body;
+    // From the process heap, which answers a block it cannot give with null.
+    std::unique_ptr<uint8_t[], HeapBlockFree> body;
     size_t bodyLength = 0;
     INTERNET_BUFFERSA sendRecord{};
     DWORD written = 0; // a write's count, not used: each chunk starts behind the previous one
@@ -272,9 +277,11 @@ bool BuildBody(UploadRun& run, const UploadRequest& request) {
     const size_t fileSize = static_cast<size_t>(size.QuadPart);
     TransferBuffers& buffers = *run.buffers;
     buffers.bodyLength = static_cast<size_t>(bodyLength);
-    buffers.body = std::make_unique<uint8_t[]>(buffers.bodyLength); // zero-filled
+    buffers.body.reset(static_cast<uint8_t*>(
+        ::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, buffers.bodyLength)));
     FormBodyLayout layout;
-    if (!WriteUploadFormFrame(path, fileSize, buffers.body.get(), buffers.bodyLength, &layout))
+    if (!buffers.body ||
+        !WriteUploadFormFrame(path, fileSize, buffers.body.get(), buffers.bodyLength, &layout))
         return false;
     if (fileSize == 0)
         return true;
@@ -413,12 +420,22 @@ LPARAM RunUpload(const UploadRequest& request) {
     return final;
 }
 
+// No exception ends the program from this thread: one (out of memory, most
+// likely, while the body or the request is set up, before anything is
+// sent) is a failed upload, the run's handles closed on the way out.
+LPARAM RunGuarded(const UploadRequest* request) noexcept {
+    try {
+        return request ? RunUpload(*request) : kUploadFailed;
+    } catch (...) {
+        return kUploadFailed;
+    }
+}
+
 } // namespace
 
 UINT __cdecl FirmwareUploadWorker(LPVOID request) {
     TheUploadReports.Reset();
-    const LPARAM final =
-        request ? RunUpload(*static_cast<const UploadRequest*>(request)) : kUploadFailed;
+    const LPARAM final = RunGuarded(static_cast<const UploadRequest*>(request));
     // Kept and posted after every handle is closed and the library has let
     // go of the request, so nothing of this run is left when the page hears
     // the end. Should the post be refused, the page finds the kept report

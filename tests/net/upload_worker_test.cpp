@@ -418,11 +418,22 @@ ServerPlan ExpectNoClient() {
     return plan;
 }
 
-TEST(UploadWorker, FailsBeforeSendingWhenTheImageIsMissing) {
-    TinyHttpServer server(ExpectNoClient());
-    const WorkerReports reports = RunWorker("fw_upload_missing.bin");
-    EXPECT_EQ(reports.final, kUploadFailed);
-    EXPECT_FALSE(server.Finish().connected);
+// Windows' heap answers a block it cannot give with null: here, a megabyte.
+decltype(&::HeapAlloc) g_realHeapAlloc = nullptr;
+LPVOID WINAPI NoMegabyteBlock(HANDLE heap, DWORD flags, SIZE_T size) {
+    return size >= 1000000 ? nullptr : g_realHeapAlloc(heap, flags, size);
+}
+
+TEST(UploadWorker, FailsBeforeSendingWhenTheImageIsMissingOrItsBodyNotAllocated) {
+    WriteImage("fw_upload_m.bin", 2000000);
+    ImportHook hook("kernel32.dll", "HeapAlloc", reinterpret_cast<void*>(&NoMegabyteBlock));
+    ASSERT_TRUE(hook.Installed());
+    g_realHeapAlloc = hook.Original<decltype(&::HeapAlloc)>();
+    for (const char* path : {"fw_upload_missing.bin", "fw_upload_m.bin"}) {
+        TinyHttpServer server(ExpectNoClient());
+        EXPECT_EQ(RunWorker(path).final, kUploadFailed) << path;
+        EXPECT_FALSE(server.Finish().connected) << path;
+    }
 }
 
 TEST(UploadWorker, FailsWhenTheRouterRefusesTheConnection) {
