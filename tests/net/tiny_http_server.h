@@ -17,6 +17,7 @@ enum class RouterBehaviour {
     kNotHttp,            // answers with a status line that is not HTTP
     kHeadThenSilence,    // the answer's head and two bytes of its body, then nothing
     kTrickle,            // the answer's head, then its body a byte every 100 ms, without end
+    kTrickleRead,        // reads the body a few bytes every 100 ms, without end
 };
 
 struct ServerPlan {
@@ -48,9 +49,9 @@ private:
     void Serve();
     void ServeConnection(SOCKET connection);
     // Keeps the connection until the client lets go (or Finish, or a bound),
-    // reading what comes unless told not to, sending a byte per tick when
-    // trickling.
-    void Hold(SOCKET connection, bool read, bool trickle);
+    // reading up to readSize bytes a tick (0: nothing), sending a byte per
+    // tick when trickling.
+    void Hold(SOCKET connection, size_t readSize, bool trickle);
 
     ServerPlan m_plan;
     SOCKET m_listener = INVALID_SOCKET;

@@ -245,6 +245,7 @@ struct AnswerCase {
     LPARAM final;
     DWORD receiveTimeoutMs = 1500;
     DWORD waitLimitMs = 180000;
+    DWORD writeLimitMs = 60000;
     size_t imageSize = 200000;
     // Whether the library lets go of the request before the report: Wine
     // keeps a read of a trickling answer pending until its buffer is full,
@@ -267,6 +268,7 @@ TEST_P(UploadWorkerAnswers, EndAsTheRouterDecides) {
     WriteImage(path, c.imageSize);
     TheTimings.uploadReceiveTimeoutMs = c.receiveTimeoutMs;
     TheTimings.uploadWaitLimitMs = c.waitLimitMs;
+    TheTimings.uploadWriteLimitMs = c.writeLimitMs;
     TinyHttpServer server(c.plan);
     std::unique_ptr<TinyHttpServer> elsewhere; // where a redirect points, answering 500
     if (c.plan.redirectPort)
@@ -315,6 +317,15 @@ AnswerCase WithImage(AnswerCase c, size_t imageSize) {
     return c;
 }
 
+// Each stall of a write within the send time-out, the write past its deadline.
+AnswerCase Trickling(const char* name) {
+    AnswerCase c =
+        WithImage(Case(name, RouterBehaviour::kTrickleRead, 200, kUploadFailed), 8000000);
+    c.receiveTimeoutMs = 5000;
+    c.writeLimitMs = 500;
+    return c;
+}
+
 AnswerCase StillPendingInTheLibrary(AnswerCase c) {
     c.released = false;
     return c;
@@ -345,6 +356,7 @@ const AnswerCase kAnswerCases[] = {
     WithImage(Case("stops reading in the middle of the body", RouterBehaviour::kStopReading, 200,
                    kUploadFailed),
               8000000),
+    Trickling("reads the body a few bytes at a time"),
     StillPendingInTheLibrary(
         Case("answer that never ends", RouterBehaviour::kTrickle, 200, kUploadFinished)),
     GivingUp("gives up waiting for the answer", RouterBehaviour::kSilent),
