@@ -272,7 +272,8 @@ bool BuildBody(UploadRun& run, const UploadRequest& request) {
     // Content-Length goes out as a decimal int and every write takes a DWORD.
     const uint64_t bodyLength =
         UploadFormBodyLength(path.size(), 0) + static_cast<uint64_t>(size.QuadPart);
-    if (size.QuadPart < 0 || bodyLength > INT_MAX)
+    // An empty image is no firmware: nothing is sent.
+    if (size.QuadPart <= 0 || bodyLength > INT_MAX)
         return false;
     const size_t fileSize = static_cast<size_t>(size.QuadPart);
     TransferBuffers& buffers = *run.buffers;
@@ -283,8 +284,6 @@ bool BuildBody(UploadRun& run, const UploadRequest& request) {
     if (!buffers.body ||
         !WriteUploadFormFrame(path, fileSize, buffers.body.get(), buffers.bodyLength, &layout))
         return false;
-    if (fileSize == 0)
-        return true;
     DWORD read = 0;
     return ::ReadFile(file.Get(), buffers.body.get() + layout.fileOffset,
                       static_cast<DWORD>(fileSize), &read, nullptr) &&

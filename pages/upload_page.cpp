@@ -66,9 +66,7 @@ void UploadPage::StartUpload() {
     // A name too long for the request's path field is treated as not
     // found: the box shows it whole, nothing is cut.
     if (name.GetLength() >= kPathSize || !find.FindFile(name)) {
-        AfxMessageBox(name);
-        if (CWnd* parent = GetParent())
-            parent->SendMessage(WM_WIZARD_NAVIGATE, NAVIGATE_CLOSE, 0);
+        RefuseImage(name);
         return;
     }
     find.Close();
@@ -83,6 +81,12 @@ void UploadPage::StartUpload() {
     }
     m_total.fileSize = file.GetLength();
     file.Close();
+    // An empty image is no firmware: refused as a missing one, before
+    // anything is sent.
+    if (m_total.fileSize == 0) {
+        RefuseImage(name);
+        return;
+    }
 
     if (!FillUploadRequest(&TheUploadRequest, m_filePath, DeviceAddress, AdminPassword)) {
         ShowMessageAndClose("Retry");
@@ -94,6 +98,13 @@ void UploadPage::StartUpload() {
         ShowMessageAndClose("Retry");
     else
         SetTimer(kWatchTimerId, kWatchTimerMs);
+}
+
+// The box shows the name as configured, and the wizard closes.
+void UploadPage::RefuseImage(const CString& name) {
+    AfxMessageBox(name);
+    if (CWnd* parent = GetParent())
+        parent->SendMessage(WM_WIZARD_NAVIGATE, NAVIGATE_CLOSE, 0);
 }
 
 void UploadPage::OnUploadStatus(WPARAM count, LPARAM final) {

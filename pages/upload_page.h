@@ -48,6 +48,7 @@ private:
     void OnUploadStatus(WPARAM count, LPARAM final);
     void OnWatchTick();
     void StartUpload();
+    void RefuseImage(const CString& name);
     void MoveBar(uint64_t sent);
     void EndUpload(LPARAM final);
     void Apply(const UploadStatusStep& step);

@@ -190,18 +190,6 @@ TEST(UploadWorker, PostsTheFormByteForByteInChunksAndReportsEveryByte) {
     EXPECT_EQ(reports.ProgressSum(), record.head.size() + record.body.size());
 }
 
-TEST(UploadWorker, AnEmptyImageStillSendsTheWholeForm) {
-    const char path[] = "fw_upload_empty.bin";
-    WriteImage(path, 0);
-    TinyHttpServer server({});
-    const WorkerReports reports = RunWorker(path);
-    const ServerRecord record = server.Finish();
-    EXPECT_EQ(reports.final, kUploadFinished);
-    EXPECT_EQ(record.body.size(), 304u + sizeof path - 1);
-    EXPECT_EQ(Header(record.head, "Content-Length"), std::to_string(304 + sizeof path - 1));
-    EXPECT_EQ(record.body.back(), '\0');
-}
-
 // The library's side of one chunk as an asynchronous library may give it:
 // the chunk fails on the library's own thread, and that completion is
 // reported before the call has returned "pending".
@@ -436,12 +424,13 @@ LPVOID WINAPI NoMegabyteBlock(HANDLE heap, DWORD flags, SIZE_T size) {
     return size >= 1000000 ? nullptr : g_realHeapAlloc(heap, flags, size);
 }
 
-TEST(UploadWorker, FailsBeforeSendingWhenTheImageIsMissingOrItsBodyNotAllocated) {
+TEST(UploadWorker, FailsBeforeSendingWhenTheImageIsMissingOrEmptyOrItsBodyNotAllocated) {
+    WriteImage("fw_upload_empty.bin", 0);
     WriteImage("fw_upload_m.bin", 2000000);
     ImportHook hook("kernel32.dll", "HeapAlloc", reinterpret_cast<void*>(&NoMegabyteBlock));
     ASSERT_TRUE(hook.Installed());
     g_realHeapAlloc = hook.Original<decltype(&::HeapAlloc)>();
-    for (const char* path : {"fw_upload_missing.bin", "fw_upload_m.bin"}) {
+    for (const char* path : {"fw_upload_missing.bin", "fw_upload_empty.bin", "fw_upload_m.bin"}) {
         TinyHttpServer server(ExpectNoClient());
         EXPECT_EQ(RunWorker(path).final, kUploadFailed) << path;
         EXPECT_FALSE(server.Finish().connected) << path;
