@@ -8,6 +8,7 @@
 
 #include "net/internet_handle.h"
 #include "net/upload_form_body.h"
+#include "net/upload_reports.h"
 #include "net/upload_request.h"
 #include "shared/shared_values.h"
 #include "shared/timings.h"
@@ -49,13 +50,19 @@ void SetIfOpen(const std::atomic<HANDLE>& event) {
         ::SetEvent(handle);
 }
 
+struct HeapBlockFree {
+    void operator()(uint8_t* block) const { ::HeapFree(::GetProcessHeap(), 0, block); }
+};
+
 // Everything an asynchronous operation on the request reads or writes. The
 // library may go on using it after a wait has given up, until it has let go
 // of the request.
 struct TransferBuffers {
-    std::unique_ptr<uint8_t[]> body;
+    // From the process heap, which answers a block it cannot give with null.
+    std::unique_ptr<uint8_t[], HeapBlockFree> body;
     size_t bodyLength = 0;
     INTERNET_BUFFERSA sendRecord{};
+    DWORD written = 0; // a write's count, not used: each chunk starts behind the previous one
     INTERNET_BUFFERSA readRecord{};
     char piece[kPieceSize + 1] = {};
 };
@@ -115,8 +122,8 @@ public:
     InternetHandle request;
 };
 
-void PostStatus(WPARAM count, LPARAM final) {
-    ::PostMessageA(UploadStatusWindow, WM_UPLOAD_STATUS, count, final);
+bool PostStatus(WPARAM count, LPARAM final) {
+    return ::PostMessageA(UploadStatusWindow, WM_UPLOAD_STATUS, count, final) != FALSE;
 }
 
 // How one asynchronous library call ended.
@@ -234,8 +241,11 @@ bool Connect(UploadRun& run, const UploadRequest& request) {
 bool OpenRequest(UploadRun& run, const UploadRequest& request) {
     HINTERNET opened = nullptr;
     const Completion done = Complete(run.requestComplete.Get(), TheTimings.uploadWaitLimitMs, [&] {
-        opened = ::HttpOpenRequestA(run.connection.Get(), "POST", request.object, nullptr, nullptr,
-                                    nullptr, INTERNET_FLAG_NO_CACHE_WRITE, kRequestContext);
+        // A redirect is never followed: the router's own answer decides, and
+        // neither the image nor the password goes anywhere else.
+        opened = ::HttpOpenRequestA(
+            run.connection.Get(), "POST", request.object, nullptr, nullptr, nullptr,
+            INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT, kRequestContext);
         return opened != nullptr;
     });
     // The outcome of a completion is not examined: without a handle the open
@@ -262,17 +272,18 @@ bool BuildBody(UploadRun& run, const UploadRequest& request) {
     // Content-Length goes out as a decimal int and every write takes a DWORD.
     const uint64_t bodyLength =
         UploadFormBodyLength(path.size(), 0) + static_cast<uint64_t>(size.QuadPart);
-    if (size.QuadPart < 0 || bodyLength > INT_MAX)
+    // An empty image is no firmware: nothing is sent.
+    if (size.QuadPart <= 0 || bodyLength > INT_MAX)
         return false;
     const size_t fileSize = static_cast<size_t>(size.QuadPart);
     TransferBuffers& buffers = *run.buffers;
     buffers.bodyLength = static_cast<size_t>(bodyLength);
-    buffers.body = std::make_unique<uint8_t[]>(buffers.bodyLength); // zero-filled
+    buffers.body.reset(static_cast<uint8_t*>(
+        ::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, buffers.bodyLength)));
     FormBodyLayout layout;
-    if (!WriteUploadFormFrame(path, fileSize, buffers.body.get(), buffers.bodyLength, &layout))
+    if (!buffers.body ||
+        !WriteUploadFormFrame(path, fileSize, buffers.body.get(), buffers.bodyLength, &layout))
         return false;
-    if (fileSize == 0)
-        return true;
     DWORD read = 0;
     return ::ReadFile(file.Get(), buffers.body.get() + layout.fileOffset,
                       static_cast<DWORD>(fileSize), &read, nullptr) &&
@@ -320,20 +331,26 @@ bool StartSending(UploadRun& run) {
 }
 
 // Every chunk in turn; a chunk counts as sent only when its completion
-// reports no error.
+// reports success. The send time-out bounds each stall of a write, not the
+// write: a router that takes a few bytes now and then would hold one for
+// days, so each write has a deadline of its own.
 bool WriteBody(UploadRun& run) {
-    const TransferBuffers& buffers = *run.buffers;
+    TransferBuffers& buffers = *run.buffers;
+    const DWORD writeLimitMs = TheTimings.uploadWriteLimitMs < TheTimings.uploadWaitLimitMs
+                                   ? TheTimings.uploadWriteLimitMs
+                                   : TheTimings.uploadWaitLimitMs;
     size_t at = 0;
     while (at < buffers.bodyLength) {
         const size_t left = buffers.bodyLength - at;
         const DWORD chunk = static_cast<DWORD>(left > kChunkSize ? kChunkSize : left);
-        DWORD written = 0; // not used: each chunk starts behind the previous one
-        const Completion sent =
-            Complete(run.requestComplete.Get(), TheTimings.uploadWaitLimitMs, [&] {
-                return ::InternetWriteFile(run.request.Get(), buffers.body.get() + at, chunk,
-                                           &written) != FALSE;
-            });
-        if (sent.kind != Completion::kDone)
+        const ULONGLONG deadline = ::GetTickCount64() + writeLimitMs;
+        const Completion sent = Complete(run.requestComplete.Get(), writeLimitMs, [&] {
+            return ::InternetWriteFile(run.request.Get(), buffers.body.get() + at, chunk,
+                                       &buffers.written) != FALSE;
+        });
+        // A library that sends within the call itself (Wine's does) shows
+        // an overrun only once the call has returned.
+        if (sent.kind != Completion::kDone || ::GetTickCount64() > deadline)
             return false;
         at += chunk;
     }
@@ -409,13 +426,27 @@ LPARAM RunUpload(const UploadRequest& request) {
     return final;
 }
 
+// No exception ends the program from this thread: one (out of memory, most
+// likely, while the body or the request is set up, before anything is
+// sent) is a failed upload, the run's handles closed on the way out.
+LPARAM RunGuarded(const UploadRequest* request) noexcept {
+    try {
+        return request ? RunUpload(*request) : kUploadFailed;
+    } catch (...) {
+        return kUploadFailed;
+    }
+}
+
 } // namespace
 
 UINT __cdecl FirmwareUploadWorker(LPVOID request) {
-    const LPARAM final =
-        request ? RunUpload(*static_cast<const UploadRequest*>(request)) : kUploadFailed;
-    // Posted after every handle is closed and the library has let go of the
-    // request, so nothing of this run is left when the page hears the end.
+    TheUploadReports.Reset();
+    const LPARAM final = RunGuarded(static_cast<const UploadRequest*>(request));
+    // Kept and posted after every handle is closed and the library has let
+    // go of the request, so nothing of this run is left when the page hears
+    // the end. Should the post be refused, the page finds the kept report
+    // once this thread has ended.
+    TheUploadReports.KeepFinal(final);
     PostStatus(0, final);
     return 0;
 }
@@ -446,14 +477,19 @@ void CALLBACK UploadStatusCallback(HINTERNET handle, DWORD_PTR context, DWORD st
         // A zero count would read as a final status at the page.
         if (g_shared.reporting && information != nullptr && informationLength >= sizeof(DWORD)) {
             const DWORD sent = *static_cast<const DWORD*>(information);
-            if (sent != 0)
-                PostStatus(sent, 0);
+            if (sent != 0 && TheUploadReports.AddSent(sent) && !PostStatus(sent, 0))
+                TheUploadReports.ProgressNotPosted();
         }
         break;
     case INTERNET_STATUS_REQUEST_COMPLETE:
-        if (information != nullptr && informationLength >= sizeof(INTERNET_ASYNC_RESULT))
-            g_shared.completionError =
-                static_cast<const INTERNET_ASYNC_RESULT*>(information)->dwError;
+        if (information != nullptr && informationLength >= sizeof(INTERNET_ASYNC_RESULT)) {
+            // dwResult FALSE is a failure, whatever dwError says.
+            const auto& result = *static_cast<const INTERNET_ASYNC_RESULT*>(information);
+            g_shared.completionError = result.dwResult != FALSE ? ERROR_SUCCESS
+                                       : result.dwError != ERROR_SUCCESS
+                                           ? result.dwError
+                                           : ERROR_INTERNET_INTERNAL_ERROR;
+        }
         SetIfOpen(g_shared.requestComplete);
         break;
     case INTERNET_STATUS_HANDLE_CLOSING:

@@ -2,9 +2,13 @@
 // FirmwareUploadWorker: the thread that posts the firmware image to the
 // router's "/upgrade_flash.cgi" as a multipart form, with WinINet in
 // asynchronous mode, and reports to the upload page by posted messages:
-//   WM_UPLOAD_STATUS (n, 0)  n more bytes went out (n is never 0)
+//   WM_UPLOAD_STATUS (n, 0)  more bytes went out, n of them the first (n is
+//                            never 0); all of them are in TheUploadReports,
+//                            and no second such message is posted before
+//                            the page has taken them
 //   WM_UPLOAD_STATUS (0, 0)  finished, (0, 1) failed, (0, 2) no connection
-// Exactly one final message ends every run.
+// Exactly one final report ends every run; it is also kept in
+// TheUploadReports before the worker ends, in case its message is refused.
 #include <windows.h>
 
 #include <wininet.h>

@@ -4,10 +4,10 @@
 
 #include "wizard/wizard_messages.h"
 #include "net/firmware_upload_worker.h"
+#include "net/upload_reports.h"
 #include "net/upload_request.h"
 #include "pages/ini_file.h"
 #include "shared/shared_values.h"
-#include "pages/upload_status.h"
 
 UploadPage::UploadPage() : WizardPage(IDD) {
     m_controls = {{IDC_BACKGROUND, m_background, "Upload", "Background"},
@@ -37,7 +37,7 @@ bool UploadPage::UploadRunning() const {
 LRESULT UploadPage::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_TIMER:
-        OnTimer();
+        OnTimer(wParam);
         return WizardPage::WindowProc(message, wParam, lParam);
     case WM_UPLOAD_STATUS:
         OnUploadStatus(wParam, lParam);
@@ -47,7 +47,11 @@ LRESULT UploadPage::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-void UploadPage::OnTimer() {
+void UploadPage::OnTimer(UINT_PTR id) {
+    if (id == kWatchTimerId) {
+        OnWatchTick();
+        return;
+    }
     KillTimer(kStartTimerId);
     // A tick already queued behind the first one must not start a second run.
     if (m_started)
@@ -62,9 +66,7 @@ void UploadPage::StartUpload() {
     // A name too long for the request's path field is treated as not
     // found: the box shows it whole, nothing is cut.
     if (name.GetLength() >= kPathSize || !find.FindFile(name)) {
-        AfxMessageBox(name);
-        if (CWnd* parent = GetParent())
-            parent->SendMessage(WM_WIZARD_NAVIGATE, NAVIGATE_CLOSE, 0);
+        RefuseImage(name);
         return;
     }
     find.Close();
@@ -79,6 +81,12 @@ void UploadPage::StartUpload() {
     }
     m_total.fileSize = file.GetLength();
     file.Close();
+    // An empty image is no firmware: refused as a missing one, before
+    // anything is sent.
+    if (m_total.fileSize == 0) {
+        RefuseImage(name);
+        return;
+    }
 
     if (!FillUploadRequest(&TheUploadRequest, m_filePath, DeviceAddress, AdminPassword)) {
         ShowMessageAndClose("Retry");
@@ -86,14 +94,55 @@ void UploadPage::StartUpload() {
     }
     m_worker = AfxBeginThread(&FirmwareUploadWorker, &TheUploadRequest, THREAD_PRIORITY_NORMAL,
                               kUploadWorkerStackSize);
-    if (m_worker)
-        TellWizardWriting(WRITE_STARTED);
-    else
+    if (!m_worker) {
         ShowMessageAndClose("Retry");
+        return;
+    }
+    TellWizardWriting(WRITE_STARTED);
+    SetTimer(kWatchTimerId, kWatchTimerMs);
+}
+
+// The box shows the name as configured, and the wizard closes.
+void UploadPage::RefuseImage(const CString& name) {
+    AfxMessageBox(name);
+    if (CWnd* parent = GetParent())
+        parent->SendMessage(WM_WIZARD_NAVIGATE, NAVIGATE_CLOSE, 0);
 }
 
 void UploadPage::OnUploadStatus(WPARAM count, LPARAM final) {
-    const UploadStatusStep step = HandleUploadStatus(m_total, count, final);
+    // A progress message stands for every byte counted since the bar last
+    // took them, its own count among them.
+    if (count != 0)
+        MoveBar(TheUploadReports.TakeSent());
+    else
+        EndUpload(final);
+}
+
+void UploadPage::OnWatchTick() {
+    MoveBar(TheUploadReports.TakeSent());
+    // Ended, and its final message handled already or refused: a timer
+    // tick comes only once no posted message is waiting.
+    if (!m_ended && !UploadRunning()) {
+        const int64_t kept = TheUploadReports.Final();
+        EndUpload(kept == UploadReports::kNoFinal ? kUploadFailed : static_cast<LPARAM>(kept));
+    }
+}
+
+void UploadPage::MoveBar(uint64_t sent) {
+    if (sent != 0 && !m_ended)
+        Apply(HandleUploadStatus(m_total, sent, 0));
+}
+
+// Once, from the final message or from the worker's kept report.
+void UploadPage::EndUpload(LPARAM final) {
+    if (m_ended)
+        return;
+    m_ended = true;
+    KillTimer(kWatchTimerId);
+    Apply(HandleUploadStatus(m_total, 0, final));
+}
+
+void UploadPage::Apply(const UploadStatusStep& step) {
     // Thousands of reports a second move the bar a hundred times in all:
     // the bar hears only of a new position.
     if (step.position >= 0 && step.position != m_shownPosition) {

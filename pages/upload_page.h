@@ -9,6 +9,7 @@
 #include "controls/skinned_bitmap.h"
 #include "controls/skinned_label.h"
 #include "pages/upload_progress.h"
+#include "pages/upload_status.h"
 #include "res/resource.h"
 
 class UploadPage : public WizardPage {
@@ -16,6 +17,10 @@ public:
     enum { IDD = IDD_UPLOAD };
     static constexpr UINT_PTR kStartTimerId = 1;
     static constexpr UINT kStartTimerMs = 10;
+    // While the worker runs: the bar takes the bytes sent even when no
+    // message could be posted, and the worker's end is seen by its thread.
+    static constexpr UINT_PTR kWatchTimerId = 2;
+    static constexpr UINT kWatchTimerMs = 100;
     static constexpr int kPathSize = 260;
 
     UploadPage();
@@ -39,11 +44,17 @@ protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    void OnTimer();
+    void OnTimer(UINT_PTR id);
     void OnUploadStatus(WPARAM count, LPARAM final);
+    void OnWatchTick();
     void StartUpload();
+    void RefuseImage(const CString& name);
+    void MoveBar(uint64_t sent);
+    void EndUpload(LPARAM final);
+    void Apply(const UploadStatusStep& step);
     void ShowMessageAndClose(const char* key);
 
     bool m_started = false;
+    bool m_ended = false;    // the final report was acted on
     int m_shownPosition = 0; // where the bar stands
 };

@@ -17,6 +17,9 @@ struct Timings {
     // The longest the upload worker waits for any one asynchronous
     // operation; it backs up the time-out above.
     uint32_t uploadWaitLimitMs = 180000;
+    // The longest one 1,460-byte write of the firmware may take in all,
+    // however the router trickles.
+    uint32_t uploadWriteLimitMs = 60000;
 };
 
 extern Timings TheTimings;

@@ -8,10 +8,10 @@ the router answers with a status line that is not HTTP (it is restarting
 with the new image) or with an answer that never ends or trickles a byte a
 second, in bounded time. Failures: refused and unreachable connections,
 401, 403, 404 and 500 answers, a router that drops the connection mid-body,
-a missing, an over-long and an unreadable image name each end with their
-message box and a closed wizard, as does the release archive made without
-the maker's files; each row also says how much of the request the router
-got: none, a cut-off start, or all of it byte for byte. Escape, Alt+F4 and
+a missing or empty image, an over-long and an unreadable image name each end
+with their message box and a closed wizard, as does the release archive made
+without the maker's files; each row also says how much of the request the
+router got: none, a cut-off start, or all of it byte for byte. Escape, Alt+F4 and
 Enter while a large image goes to a slowly reading router change nothing.
 Scenarios run side by side, each in its own namespaces and Wine session."""
 
@@ -139,6 +139,7 @@ def make_folder(path):
 
 
 LONG_NAME = ".\\Firmware\\" + "x" * 250 + ".bin"  # 265 characters
+EMPTY = ".\\Firmware\\EMPTY.bin"
 
 BIG_IMAGE = ".\\Firmware\\BIG_32MB.bin"
 BIG_SIZE = 32 * 1024 * 1024
@@ -221,7 +222,6 @@ def scenarios(build):
         return ["--fault", name]
     return {
         "success": lambda: success(build, "ok"),
-        "empty image": lambda: success(build, "empty", ".\\Firmware\\EMPTY.bin", make_empty),
         # The router restarting with its new image may answer anything: the
         # image went out whole, so the upload is done.
         "not HTTP": lambda: success(build, "nothttp", router_args=fault("not-http-answer")),
@@ -248,6 +248,9 @@ def scenarios(build):
                                            router_args=fault("close-mid-body"), delivered="part"),
         "missing image": lambda: failure(build, "missing", want_text=".\\Firmware\\NONE.bin",
                                          msg={"FW_FileName": ".\\Firmware\\NONE.bin"}),
+        "empty image": lambda: failure(
+            build, "empty", want_text=EMPTY, msg={"FW_FileName": EMPTY},
+            prepare=lambda folder: make_empty(local_file(folder, EMPTY))),
         "over-long name": lambda: failure(build, "longname", want_text=LONG_NAME,
                                           msg={"FW_FileName": LONG_NAME}),
         "unreadable image": lambda: failure(

@@ -9,6 +9,8 @@ constexpr int kWaitMs = 15000;
 // How long a connection is held open for a client that does not let go.
 constexpr ULONGLONG kHoldLimitMs = 40000;
 constexpr int kTrickleMs = 100;
+constexpr size_t kFullRead = 4096;
+constexpr size_t kTrickleReadSize = 256;
 
 bool Readable(SOCKET socket, int timeoutMs) {
     fd_set set;
@@ -51,6 +53,11 @@ TinyHttpServer::TinyHttpServer(ServerPlan plan) : m_plan(plan) {
     BOOL reuse = TRUE;
     ::setsockopt(m_listener, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse),
                  sizeof reuse);
+    // A small window, reopened every few reads: the client's sends stall only briefly.
+    int window = m_plan.behaviour == RouterBehaviour::kTrickleRead ? 4096 : 0;
+    if (window)
+        ::setsockopt(m_listener, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&window),
+                     sizeof window);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = ::htons(m_plan.port);
@@ -99,9 +106,9 @@ void TinyHttpServer::ServeConnection(SOCKET connection) {
     m_record.head = data.substr(0, headEnd + 4);
     std::string body = data.substr(headEnd + 4);
     const RouterBehaviour behaviour = m_plan.behaviour;
-    if (behaviour == RouterBehaviour::kStopReading) {
+    if (behaviour == RouterBehaviour::kStopReading || behaviour == RouterBehaviour::kTrickleRead) {
         m_record.body = body;
-        Hold(connection, false, false);
+        Hold(connection, behaviour == RouterBehaviour::kTrickleRead ? kTrickleReadSize : 0, false);
         return;
     }
     const size_t length = ContentLength(m_record.head);
@@ -113,7 +120,7 @@ void TinyHttpServer::ServeConnection(SOCKET connection) {
     case RouterBehaviour::kCloseWithoutAnswer:
         return;
     case RouterBehaviour::kSilent:
-        Hold(connection, true, false);
+        Hold(connection, kFullRead, false);
         return;
     default:
         break;
@@ -127,12 +134,15 @@ void TinyHttpServer::ServeConnection(SOCKET connection) {
                              "Content-Length: 100000\r\nConnection: close\r\n\r\nab",
                              m_plan.status);
         ::send(connection, answer, size, 0);
-        Hold(connection, true, behaviour == RouterBehaviour::kTrickle);
+        Hold(connection, kFullRead, behaviour == RouterBehaviour::kTrickle);
         return;
     }
     const char* statusLine =
         behaviour == RouterBehaviour::kNotHttp ? "FOO/1.0 %d Answer\r\n" : "HTTP/1.1 %d Answer\r\n";
     size = std::snprintf(answer, sizeof answer, statusLine, m_plan.status);
+    if (m_plan.redirectPort)
+        size += std::snprintf(answer + size, sizeof answer - size,
+                              "Location: http://127.0.0.1:%u/elsewhere\r\n", m_plan.redirectPort);
     size += std::snprintf(answer + size, sizeof answer - size,
                           "Content-Type: text/html\r\n"
                           "Content-Length: %u\r\nConnection: close\r\n\r\n%s",
@@ -143,19 +153,17 @@ void TinyHttpServer::ServeConnection(SOCKET connection) {
     ReceiveUntil(connection, rest, SIZE_MAX); // let the client read to the end
 }
 
-void TinyHttpServer::Hold(SOCKET connection, bool read, bool trickle) {
+void TinyHttpServer::Hold(SOCKET connection, size_t readSize, bool trickle) {
     const ULONGLONG until = ::GetTickCount64() + kHoldLimitMs;
     while (!m_finishing && ::GetTickCount64() < until) {
         if (trickle && ::send(connection, "x", 1, 0) != 1)
             return;
-        if (!read) {
+        if (readSize < kFullRead)
             ::Sleep(kTrickleMs);
+        if (readSize == 0 || !Readable(connection, kTrickleMs))
             continue;
-        }
-        if (!Readable(connection, kTrickleMs))
-            continue;
-        char buffer[4096];
-        if (::recv(connection, buffer, sizeof buffer, 0) <= 0)
+        char buffer[kFullRead];
+        if (::recv(connection, buffer, static_cast<int>(readSize), 0) <= 0)
             return; // the client closed
     }
 }

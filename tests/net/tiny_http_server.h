@@ -17,13 +17,15 @@ enum class RouterBehaviour {
     kNotHttp,            // answers with a status line that is not HTTP
     kHeadThenSilence,    // the answer's head and two bytes of its body, then nothing
     kTrickle,            // the answer's head, then its body a byte every 100 ms, without end
+    kTrickleRead,        // reads the body a few bytes every 100 ms, without end
 };
 
 struct ServerPlan {
     RouterBehaviour behaviour = RouterBehaviour::kAnswer;
     int status = 200;
     unsigned short port = 80;
-    int acceptWaitMs = 15000; // how long to wait for the client
+    int acceptWaitMs = 15000;        // how long to wait for the client
+    unsigned short redirectPort = 0; // not 0: the answer's Location names this port
 };
 
 struct ServerRecord {
@@ -47,9 +49,9 @@ private:
     void Serve();
     void ServeConnection(SOCKET connection);
     // Keeps the connection until the client lets go (or Finish, or a bound),
-    // reading what comes unless told not to, sending a byte per tick when
-    // trickling.
-    void Hold(SOCKET connection, bool read, bool trickle);
+    // reading up to readSize bytes a tick (0: nothing), sending a byte per
+    // tick when trickling.
+    void Hold(SOCKET connection, size_t readSize, bool trickle);
 
     ServerPlan m_plan;
     SOCKET m_listener = INVALID_SOCKET;

@@ -1,6 +1,7 @@
 // The language-pack page's reading of the language file and its hold on the
-// upload worker, and the upload page's refusal to be cancelled, or to let
-// the session end, mid-upload.
+// upload worker; the upload page's refusal to be cancelled, or to let the
+// session end, mid-upload, and its end when the worker's messages fill the
+// queue.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,10 +10,13 @@
 #include <thread>
 
 #include "app/wizard_main_dialog.h"
+#include "net/firmware_upload_worker.h"
+#include "wizard/wizard_messages.h"
 #include "pages/language_pack_answers.h"
 #include "pages/language_pack_page.h"
 #include "shared/shared_values.h"
 #include "pages/upload_page.h"
+#include "tests/net/tiny_http_server.h"
 #include "tests/support/import_hook.h"
 #include "tests/pages/page_test_support.h"
 
@@ -236,5 +240,49 @@ TEST(UploadPageHold, CancelAndTheSessionsEndAreRefusedWhileTheFirmwareIsWritten)
     ::CloseHandle(g_openRelease);
     ::DeleteFileA(ini.c_str());
     ::DeleteFileA(image.c_str());
+}
+
+// Windows refuses a message posted to a thread whose queue holds 10,000
+// (ERROR_NOT_ENOUGH_QUOTA); Wine has no bound. This stand-in counts the
+// upload's messages as if the page took none.
+std::atomic<int> g_queued{0};
+decltype(&::PostMessageA) g_realPost = nullptr;
+BOOL WINAPI PostWithinQuota(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_UPLOAD_STATUS || ++g_queued < 10000)
+        return g_realPost(window, message, wParam, lParam);
+    ::SetLastError(ERROR_NOT_ENOUGH_QUOTA);
+    return FALSE;
+}
+
+// A user-interface thread that takes nothing until the worker has ended,
+// then a queue already full.
+TEST(UploadPageQueue, TheUploadEndsWhenTheWorkersMessagesFillTheQueue) {
+    const std::string image = ProgramFolder() + "quota.bin";
+    ASSERT_TRUE(MakeFileOfSize(image, 16000000)); // 10,959 writes
+    ASSERT_TRUE(WriteBytes(ProgramFolder() + "MSG.ini", "[MSG]\r\nFW_FileName=" + image + "\r\n"));
+    ::lstrcpyA(DeviceAddress, "127.0.0.1");
+    for (const int queued : {0, 9999}) {
+        TinyHttpServer router({});
+        g_queued = queued;
+        ImportHook hook("user32.dll", "PostMessageA", reinterpret_cast<void*>(&PostWithinQuota));
+        ASSERT_TRUE(hook.Installed());
+        g_realPost = hook.Original<decltype(&::PostMessageA)>();
+        MessageBoxWatcher boxes;
+        UploadPage page;
+        RecordingHost host;
+        host.AddPage(&page, page.m_pageId);
+        ASSERT_TRUE(host.Open());
+        const ULONGLONG until = ::GetTickCount64() + 60000;
+        while (host.m_navigations.empty() && ::GetTickCount64() < until) {
+            if (queued == 0 && page.m_worker)
+                ::WaitForSingleObject(page.m_worker->Handle(), 60000);
+            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+            PumpMessages();
+        }
+        EXPECT_EQ(host.m_navigations, std::vector<WPARAM>{NAVIGATE_NEXT}) << queued;
+        EXPECT_TRUE(queued || g_queued <= 2) << "one progress message waiting at most";
+        router.Finish();
+    }
+    ::DeleteFileA((ProgramFolder() + "MSG.ini").c_str());
 }
 } // namespace

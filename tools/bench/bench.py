@@ -11,10 +11,12 @@
    (floor_poster.exe: the same WinINet asynchronous calls, 1,460-byte
    writes, one posted message per request-sent notification to a thread
    that only counts them) posts it from the wizard's folder, one or the
-   other first by turns; then curl -F posts it, all to the same router from
-   the same namespace. The router times each request from the moment it waits
-   for the head to the body's last byte ("on the wire"), which leaves out
-   every program's start-up alike; the table gives the median of the runs,
+   other first by turns, the floor program a second time without the posted
+   messages (--no-messages: the bare floor, what the library itself costs);
+   then curl -F posts it, all to the same router from the same namespace.
+   The router times each request from the moment it waits for the head to
+   the body's last byte ("on the wire"), which leaves out every program's
+   start-up alike; the table gives the median of the runs,
    the ratios of those medians and the spread. The wizard's peak memory
    (VmHWM) before the Upgrade click and after the upload is kept from its
    largest image on the first link.
@@ -118,17 +120,18 @@ def wait_complete(run, count, limit_s=LIMIT_S):
     raise RuntimeError(f"the router did not get the whole request in time:\n{trace}")
 
 
-def floor_post(run, size_mb, count):
-    """The floor program's post from the wizard's folder: its own figures and
-    the router's record (the count-th complete request). The router is
-    watched meanwhile exactly as while the wizard posts, so that both run
-    beside the same activity."""
+def floor_post(run, size_mb, count, messages=True):
+    """The floor program's post from the wizard's folder, with or without its
+    posted messages: its own figures and the router's record (the count-th
+    complete request). The router is watched meanwhile exactly as while the
+    wizard posts, so that both run beside the same activity."""
     floor = os.path.join(run.build_dir, "tools", "bench", "floor_poster.exe")
     finished = {}
 
     def post():
         finished["result"] = run.session.run(
-            [floor, ROUTER_IP, ".\\Firmware\\" + image_name(size_mb), USER, PASSWORD],
+            [floor, ROUTER_IP, ".\\Firmware\\" + image_name(size_mb), USER, PASSWORD]
+            + ([] if messages else ["--no-messages"]),
             timeout=LIMIT_S, cwd=run.folder, capture=True)
 
     poster = threading.Thread(target=post)
@@ -158,9 +161,10 @@ def curl_post(run, size_mb):
 
 
 def upload_once(build, link, size_mb, number):
-    """One run on one link: the wizard and the floor program (which of the
-    two goes first alternates from run to run, so that neither always meets
-    a router that has just stored an image), then curl."""
+    """One run on one link: the wizard and the floor program, the bare floor
+    right behind the floor (which of wizard and floors goes first alternates
+    from run to run, so that neither always meets a router that has just
+    stored an image), then curl."""
     size = size_mb * 1000 * 1000
     with wizard_run(build, f"b{link[:4]}{size_mb}-{number}", size_mb) as run:
         shape(run, link)
@@ -168,52 +172,57 @@ def upload_once(build, link, size_mb, number):
         floor_first = number % 2 == 1
         if floor_first:
             floor, floor_record = floor_post(run, size_mb, 1)
+            bare_record = floor_post(run, size_mb, 2, messages=False)[1]
         before_kib = run.program_peak_memory_kib()
         clicked = run.click_upgrade()
-        wizard = wait_complete(run, 2 if floor_first else 1)
+        wizard = wait_complete(run, 3 if floor_first else 1)
         delivered = time.monotonic()
         run.wait_next_page()
         wizard_lag = time.monotonic() - delivered
         peak_kib = run.program_peak_memory_kib()
         if not floor_first:
             floor, floor_record = floor_post(run, size_mb, 2)
+            bare_record = floor_post(run, size_mb, 3, messages=False)[1]
         curl_post(run, size_mb)
-        curl_record = wait_complete(run, 3)
-        stored = {r.get("file_size") for r in (wizard, floor_record, curl_record)}
+        curl_record = wait_complete(run, 4)
+        stored = {r.get("file_size") for r in (wizard, floor_record, bare_record, curl_record)}
         if stored != {size}:
             raise RuntimeError(f"the router stored {stored} bytes, not {size}")
         if floor.get("messages", 0) < size / 1460:
             raise RuntimeError(f"the floor program counted only {floor.get('messages')} messages")
         return {"wizard": wizard["receive_seconds"], "floor": floor_record["receive_seconds"],
-                "curl": curl_record["receive_seconds"], "wizard_whole": delivered - clicked,
+                "bare": bare_record["receive_seconds"], "curl": curl_record["receive_seconds"],
+                "wizard_whole": delivered - clicked,
                 "wizard_lag": wizard_lag,
                 "floor_lag": floor["lag"], "before_kib": before_kib, "peak_kib": peak_kib}
 
 
 def print_uploads(build, links, sizes, runs):
     print(f"Firmware upload, on the wire (s): median of {runs} run(s), "
-          "[min-max] of the wizard's and the floor's;")
+          "[min-max] of the wizard's and the floors'; bare: the floor without posted messages;")
     print("whole: the wizard's Upgrade click to the router's last byte; lag: from there until "
           "the next page showed (the bar had taken every report), polled every 0.1 s; floor "
           "lag: from the floor's end until its window's thread had taken every report")
-    print(f"{'link':>10} {'image':>6} {'wizard':>7} {'floor':>7} {'curl':>7}  "
-          f"{'wiz/floor':>9} {'wiz/curl':>8} {'floor/curl':>10}  {'wizard range':>13} "
-          f"{'floor range':>13}  {'whole':>6} {'lag':>5} {'floor lag':>9}")
+    print(f"{'link':>10} {'image':>6} {'wizard':>7} {'floor':>7} {'bare':>7} {'curl':>7}  "
+          f"{'wiz/floor':>9} {'wiz/bare':>8} {'wiz/curl':>8} {'floor/curl':>10}  "
+          f"{'wizard range':>13} {'floor range':>13} {'bare range':>13}  {'whole':>6} "
+          f"{'lag':>5} {'floor lag':>9}")
     results = {}
     for link in links:
         for size_mb in sizes:
             samples = [upload_once(build, link, size_mb, n) for n in range(runs)]
             results[(link, size_mb)] = samples
             med = {key: statistics.median(s[key] for s in samples)
-                   for key in ("wizard", "floor", "curl", "wizard_whole", "wizard_lag",
+                   for key in ("wizard", "floor", "bare", "curl", "wizard_whole", "wizard_lag",
                                "floor_lag")}
             span = {key: f"{min(s[key] for s in samples):.2f}-{max(s[key] for s in samples):.2f}"
-                    for key in ("wizard", "floor")}
+                    for key in ("wizard", "floor", "bare")}
             print(f"{LINK_TITLES[link]:>10} {size_mb:>4}MB {med['wizard']:>7.3f} "
-                  f"{med['floor']:>7.3f} {med['curl']:>7.3f}  "
-                  f"{med['wizard'] / med['floor']:>9.3f} {med['wizard'] / med['curl']:>8.2f} "
-                  f"{med['floor'] / med['curl']:>10.2f}  {span['wizard']:>13} "
-                  f"{span['floor']:>13}  {med['wizard_whole']:>6.2f} {med['wizard_lag']:>5.2f} "
+                  f"{med['floor']:>7.3f} {med['bare']:>7.3f} {med['curl']:>7.3f}  "
+                  f"{med['wizard'] / med['floor']:>9.3f} {med['wizard'] / med['bare']:>8.3f} "
+                  f"{med['wizard'] / med['curl']:>8.2f} {med['floor'] / med['curl']:>10.2f}  "
+                  f"{span['wizard']:>13} {span['floor']:>13} {span['bare']:>13}  "
+                  f"{med['wizard_whole']:>6.2f} {med['wizard_lag']:>5.2f} "
                   f"{med['floor_lag']:>9.3f}", flush=True)
     return results
 
