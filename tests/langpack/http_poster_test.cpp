@@ -23,6 +23,7 @@
 #include "pages/language_pack_answers.h"
 #include "pages/language_upload_worker.h"
 #include "shared/shared_values.h"
+#include "tests/support/handle_close_watch.h"
 #include "tests/support/import_hook.h"
 #include "tests/net/system_proxy.h"
 #include "tests/support/message_box_watcher.h"
@@ -389,35 +390,10 @@ TEST(HttpPoster, GoesStraightToTheRouterPastAConfiguredProxy) {
     EXPECT_FALSE(proxy.Connected());
 }
 
-namespace {
-
-using CloseFunction = BOOL(WINAPI*)(HINTERNET);
-CloseFunction g_realClose = nullptr;
-std::mutex g_closedMutex;
-std::vector<DWORD> g_closed; // kinds of the handles closed, in order
-
-BOOL WINAPI CloseWatched(HINTERNET handle) {
-    DWORD type = 0;
-    DWORD size = sizeof type;
-    if (!::InternetQueryOptionA(handle, INTERNET_OPTION_HANDLE_TYPE, &type, &size))
-        type = 0;
-    {
-        std::lock_guard<std::mutex> lock(g_closedMutex);
-        g_closed.push_back(type);
-    }
-    return g_realClose(handle);
-}
-
-const std::vector<DWORD> kChildFirst = {INTERNET_HANDLE_TYPE_HTTP_REQUEST,
-                                        INTERNET_HANDLE_TYPE_CONNECT_HTTP,
-                                        INTERNET_HANDLE_TYPE_INTERNET};
-
-} // namespace
-
 TEST(HttpPoster, ClosesItsHandlesChildFirst) {
-    ImportHook hook("wininet.dll", "InternetCloseHandle", reinterpret_cast<void*>(&CloseWatched));
-    ASSERT_TRUE(hook.Installed());
-    g_realClose = hook.Original<CloseFunction>();
+    HandleCloseWatch closes;
+    ASSERT_TRUE(closes.Installed());
+    const std::vector<DWORD>& kChildFirst = HandleCloseWatch::kChildFirst;
     struct Case {
         const char* name;
         bool listening; // else a send fails and its handles stay until the next post or destruction
@@ -429,10 +405,7 @@ TEST(HttpPoster, ClosesItsHandlesChildFirst) {
          {kChildFirst[0], kChildFirst[1], kChildFirst[0], kChildFirst[1], kChildFirst[2]}}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        {
-            std::lock_guard<std::mutex> lock(g_closedMutex);
-            g_closed.clear();
-        }
+        closes.Clear();
         {
             OneShotServer server(200, "ok");
             const std::string url =
@@ -444,8 +417,7 @@ TEST(HttpPoster, ClosesItsHandlesChildFirst) {
                           poster.PostAndRead(&response, url.c_str(), FileBytes(5).data(), 5, "u",
                                              "p", "f.lang"));
         }
-        std::lock_guard<std::mutex> lock(g_closedMutex);
-        EXPECT_EQ(c.closed, g_closed);
+        EXPECT_EQ(c.closed, closes.Closed());
     }
 }
 

@@ -21,6 +21,7 @@
 #include "shared/shared_values.h"
 #include "shared/timings.h"
 #include "pages/upload_status.h"
+#include "tests/support/handle_close_watch.h"
 #include "tests/support/import_hook.h"
 #include "tests/net/system_proxy.h"
 #include "tests/net/tiny_http_server.h"
@@ -56,17 +57,14 @@ std::string WriteImage(const char* name, size_t size) {
 
 // What the library tells the worker and what the worker closes, seen from
 // this program's import table.
+// What the library tells the worker, seen from this program's import table.
 struct LibraryWatch {
     INTERNET_STATUS_CALLBACK workerCallback = nullptr;
     std::atomic<bool> requestClosing{false};
-    std::mutex mutex;
-    std::vector<DWORD> closed;
 };
 LibraryWatch g_watch;
 using SetCallbackFunction = INTERNET_STATUS_CALLBACK(WINAPI*)(HINTERNET, INTERNET_STATUS_CALLBACK);
-using CloseFunction = BOOL(WINAPI*)(HINTERNET);
 SetCallbackFunction g_realSetCallback = nullptr;
-CloseFunction g_realClose = nullptr;
 
 void CALLBACK WatchingCallback(HINTERNET handle, DWORD_PTR context, DWORD status,
                                LPVOID information, DWORD length) {
@@ -83,35 +81,18 @@ INTERNET_STATUS_CALLBACK WINAPI SetWatchingCallback(HINTERNET handle,
     return g_realSetCallback(handle, &WatchingCallback);
 }
 
-BOOL WINAPI CloseWatched(HINTERNET handle) {
-    DWORD type = 0;
-    DWORD size = sizeof type;
-    if (!::InternetQueryOptionA(handle, INTERNET_OPTION_HANDLE_TYPE, &type, &size))
-        type = 0;
-    {
-        std::lock_guard<std::mutex> lock(g_watch.mutex);
-        g_watch.closed.push_back(type);
-    }
-    return g_realClose(handle);
-}
-
-const std::vector<DWORD> kChildFirst = {INTERNET_HANDLE_TYPE_HTTP_REQUEST,
-                                        INTERNET_HANDLE_TYPE_CONNECT_HTTP,
-                                        INTERNET_HANDLE_TYPE_INTERNET};
+const std::vector<DWORD>& kChildFirst = HandleCloseWatch::kChildFirst;
 
 // Runs one upload to 127.0.0.1 and collects every report until the final
 // one (and a little after it, to catch a second final report).
 WorkerReports RunWorker(const char* path, const char* host = "127.0.0.1",
                         const char* user = "admin", const char* password = "secret") {
     g_watch.requestClosing = false;
-    g_watch.closed.clear();
     ImportHook callbackHook("wininet.dll", "InternetSetStatusCallback",
                             reinterpret_cast<void*>(&SetWatchingCallback));
-    ImportHook closeHook("wininet.dll", "InternetCloseHandle",
-                         reinterpret_cast<void*>(&CloseWatched));
-    EXPECT_TRUE(callbackHook.Installed() && closeHook.Installed());
+    HandleCloseWatch closes;
+    EXPECT_TRUE(callbackHook.Installed() && closes.Installed());
     g_realSetCallback = callbackHook.Original<SetCallbackFunction>();
-    g_realClose = closeHook.Original<CloseFunction>();
     AdminUserName = user;
     EXPECT_TRUE(FillUploadRequest(&TheUploadRequest, path, host, password));
     HWND sink =
@@ -148,8 +129,7 @@ WorkerReports RunWorker(const char* path, const char* host = "127.0.0.1",
         ::WaitForSingleObject(thread->Handle(), 10000);
     ::DestroyWindow(sink);
     EXPECT_EQ(reports.finals, 1);
-    std::lock_guard<std::mutex> lock(g_watch.mutex);
-    reports.closed = g_watch.closed;
+    reports.closed = closes.Closed();
     return reports;
 }
 
