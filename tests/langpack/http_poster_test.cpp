@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include "net/http_poster.h"
+#include <winsock2.h> // before windows.h, for the test server
 
-#include <winsock.h>
+#include "net/http_poster.h"
 
 #include <atomic>
 #include <algorithm>
@@ -25,6 +25,7 @@
 #include "shared/shared_values.h"
 #include "tests/support/handle_close_watch.h"
 #include "tests/support/import_hook.h"
+#include "tests/support/tiny_http_server.h"
 #include "tests/net/system_proxy.h"
 #include "tests/support/message_box_watcher.h"
 
@@ -51,142 +52,30 @@ void operator delete(void* block, size_t) noexcept {
 
 namespace {
 
-// What a server sends once the request is in, and what it does then.
+// What the router answers once the request is in, and what it does then:
+// kAnswer closes, kSilent holds the connection, kTrickle trickles a byte
+// a tick; no bytes and kCloseWithoutAnswer closes at once.
 struct Answer {
     std::string bytes;
-    enum Then { kClose, kHold, kTrickle } then = kClose;
+    RouterBehaviour then = RouterBehaviour::kAnswer;
 };
 
 Answer Http(int status, const std::string& body, const std::string& headers = "") {
-    return {"HTTP/1.1 " + std::to_string(status) + " Answer\r\nContent-Type: text/html\r\n" +
-                headers + "Content-Length: " + std::to_string(body.size()) +
-                "\r\nConnection: close\r\n\r\n" + body,
-            Answer::kClose};
+    return {HttpAnswer(status, body, headers)};
 }
 
-// Serves one connection: reads one request (headers and Content-Length
-// bytes), answers as told and closes, or holds the connection until the
-// client lets go. Every wait is bounded.
-class OneShotServer {
-public:
-    explicit OneShotServer(Answer answer) : m_answer(std::move(answer)) {
-        WSADATA data{};
-        ::WSAStartup(MAKEWORD(1, 1), &data);
-        m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        int length = sizeof address;
-        ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
-        ::listen(m_listen, 1);
-        m_thread = std::thread([this] { Serve(); });
-    }
-    OneShotServer(int status, std::string body) : OneShotServer(Http(status, body)) {}
-    OneShotServer(const OneShotServer&) = delete;
-    OneShotServer& operator=(const OneShotServer&) = delete;
-    ~OneShotServer() {
-        m_stop = true;
-        ::closesocket(m_listen); // ends a still waiting accept
-        if (m_thread.joinable())
-            m_thread.join();
-    }
+// A server on any free loopback port that gives this answer.
+ServerPlan PlanOf(const Answer& answer) {
+    ServerPlan plan;
+    plan.behaviour = answer.then;
+    plan.port = 0;
+    plan.answer = answer.bytes;
+    return plan;
+}
 
-    unsigned short Port() const { return m_port; }
-    std::string Url() const {
-        return "http://127.0.0.1:" + std::to_string(m_port) + "/upload_lang.cgi";
-    }
-    // Valid after the poster returned (the server answers before that).
-    void Wait() {
-        if (m_thread.joinable())
-            m_thread.join();
-    }
-    bool Connected() const { return m_connected; }
-    std::string headers;
-    std::vector<uint8_t> body;
-
-private:
-    static constexpr int kTickMs = 100;
-    static constexpr ULONGLONG kHoldLimitMs = 40000;
-
-    static bool Readable(SOCKET socket) {
-        fd_set set;
-        FD_ZERO(&set);
-        FD_SET(socket, &set);
-        timeval limit{0, kTickMs * 1000};
-        return ::select(0, &set, nullptr, nullptr, &limit) == 1;
-    }
-
-    void Serve() {
-        SOCKET client = ::accept(m_listen, nullptr, nullptr);
-        if (client == INVALID_SOCKET)
-            return;
-        m_connected = true;
-        ReadRequest(client);
-        Send(client, m_answer.bytes);
-        if (m_answer.then == Answer::kClose)
-            ::shutdown(client, 1);
-        // Until the client lets go, trickling a byte per tick if told to.
-        const ULONGLONG until = ::GetTickCount64() + kHoldLimitMs;
-        while (!m_stop && ::GetTickCount64() < until) {
-            if (m_answer.then == Answer::kTrickle && ::send(client, "x", 1, 0) != 1)
-                break;
-            char buffer[4096];
-            if (Readable(client) && ::recv(client, buffer, sizeof buffer, 0) <= 0)
-                break;
-        }
-        ::closesocket(client);
-    }
-
-    void ReadRequest(SOCKET client) {
-        std::string received;
-        char buffer[65536];
-        size_t headerEnd = std::string::npos;
-        size_t wanted = 0;
-        const ULONGLONG until = ::GetTickCount64() + kHoldLimitMs;
-        while (!m_stop && ::GetTickCount64() < until) {
-            if (!Readable(client))
-                continue;
-            const int got = ::recv(client, buffer, sizeof buffer, 0);
-            if (got <= 0)
-                break;
-            received.append(buffer, static_cast<size_t>(got));
-            if (headerEnd == std::string::npos) {
-                headerEnd = received.find("\r\n\r\n");
-                if (headerEnd != std::string::npos) {
-                    const size_t at = received.find("Content-Length: ");
-                    if (at != std::string::npos && at < headerEnd)
-                        wanted = std::stoul(received.substr(at + 16));
-                }
-            }
-            if (headerEnd != std::string::npos && received.size() >= headerEnd + 4 + wanted)
-                break;
-        }
-        if (headerEnd != std::string::npos) {
-            headers = received.substr(0, headerEnd + 2);
-            body.assign(received.begin() + static_cast<long>(headerEnd) + 4, received.end());
-        }
-    }
-
-    static void Send(SOCKET client, const std::string& bytes) {
-        size_t sent = 0;
-        while (sent < bytes.size()) {
-            const int n = ::send(client, bytes.data() + sent,
-                                 static_cast<int>(std::min<size_t>(bytes.size() - sent, 60000)), 0);
-            if (n <= 0)
-                break;
-            sent += static_cast<size_t>(n);
-        }
-    }
-
-    Answer m_answer;
-    SOCKET m_listen = INVALID_SOCKET;
-    unsigned short m_port = 0;
-    std::atomic<bool> m_connected{false};
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-};
+std::string UrlOf(const TinyHttpServer& server) {
+    return "http://127.0.0.1:" + std::to_string(server.Port()) + "/upload_lang.cgi";
+}
 
 constexpr DWORD kNoPause = 0;
 const char kFileName26[] = ".\\Firmware\\ZEPHYRA_FR.lang"; // 26 characters
@@ -202,33 +91,31 @@ std::vector<uint8_t> FileBytes(size_t size) {
 
 TEST(HttpPoster, PostsTheExactFormBodyWithItsHeadersThenPauses) {
     static_assert(sizeof kFileName26 - 1 == 26, "file name of 26 characters");
-    OneShotServer server(200, "<html>ok</html>");
+    TinyHttpServer server(PlanOf(Http(200, "<html>ok</html>")));
     const std::vector<uint8_t> file = FileBytes(1000);
     HttpPoster poster; // the real pause
     std::string response;
     const DWORD start = ::GetTickCount();
-    ASSERT_TRUE(poster.PostAndRead(&response, server.Url().c_str(), file.data(), 1000, "admin",
+    ASSERT_TRUE(poster.PostAndRead(&response, UrlOf(server).c_str(), file.data(), 1000, "admin",
                                    "secret", kFileName26));
     const DWORD elapsed = ::GetTickCount() - start;
-    server.Wait();
+    const ServerRecord got = server.Finish();
 
     EXPECT_EQ("<html>ok</html>", response);
     EXPECT_EQ(200u, poster.HttpStatus());
     EXPECT_GE(elapsed, 4900u);
-    EXPECT_NE(std::string::npos, server.headers.find("POST /upload_lang.cgi HTTP/1.1\r\n"));
-    EXPECT_NE(std::string::npos, server.headers.find("Content-Length: 1330\r\n"));
+    EXPECT_NE(std::string::npos, got.head.find("POST /upload_lang.cgi HTTP/1.1\r\n"));
+    EXPECT_NE(std::string::npos, got.head.find("Content-Length: 1330\r\n"));
+    EXPECT_NE(std::string::npos, got.head.find("Content-Type: multipart/form-data; boundary="
+                                               "---------------------------7d53c8371101be\r\n"));
+    EXPECT_NE(std::string::npos, got.head.find("Accept-Encoding: gzip, deflate\r\n"));
+    EXPECT_NE(std::string::npos, got.head.find("Accept: image/gif, image/x-xbitmap, image/jpeg"));
     EXPECT_NE(std::string::npos,
-              server.headers.find("Content-Type: multipart/form-data; boundary="
-                                  "---------------------------7d53c8371101be\r\n"));
-    EXPECT_NE(std::string::npos, server.headers.find("Accept-Encoding: gzip, deflate\r\n"));
-    EXPECT_NE(std::string::npos,
-              server.headers.find("Accept: image/gif, image/x-xbitmap, image/jpeg"));
-    EXPECT_NE(
-        std::string::npos,
-        server.headers.find("User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)"));
-    ASSERT_EQ(1330u, server.body.size());
-    EXPECT_EQ(0, server.body.back());
-    EXPECT_EQ(BuildUploadFormBody(kFileName26, file.data(), file.size()), server.body);
+              got.head.find("User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)"));
+    ASSERT_EQ(1330u, got.body.size());
+    EXPECT_EQ(0, got.body.back());
+    EXPECT_EQ(BuildUploadFormBody(kFileName26, file.data(), file.size()),
+              std::vector<uint8_t>(got.body.begin(), got.body.end()));
 }
 
 TEST(HttpPoster, EmptyFileAndTextLengthBuildTheFormAroundNothing) {
@@ -243,15 +130,15 @@ TEST(HttpPoster, EmptyFileAndTextLengthBuildTheFormAroundNothing) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        OneShotServer server(200, "ok");
+        TinyHttpServer server(PlanOf(Http(200, "ok")));
         HttpPoster poster(kNoPause);
         std::string response;
-        ASSERT_TRUE(poster.PostAndRead(&response, server.Url().c_str(),
+        ASSERT_TRUE(poster.PostAndRead(&response, UrlOf(server).c_str(),
                                        reinterpret_cast<const uint8_t*>(c.data), c.length, "", "",
                                        "a.xx"));
-        server.Wait();
-        ASSERT_EQ(c.expectedBody, server.body.size());
-        const std::string body(server.body.begin(), server.body.end());
+        const ServerRecord got = server.Finish();
+        ASSERT_EQ(c.expectedBody, got.body.size());
+        const std::string body(got.body.begin(), got.body.end());
         if (c.length == 0) { // the closing CRLF directly after the part's header
             EXPECT_NE(
                 std::string::npos,
@@ -264,25 +151,25 @@ TEST(HttpPoster, LargeResponseComesBackWholeAndInOrder) {
     std::string big(600000, 'x');
     for (size_t i = 0; i < big.size(); ++i)
         big[i] = static_cast<char>('A' + (i / 1000) % 26);
-    OneShotServer server(200, big);
+    TinyHttpServer server(PlanOf(Http(200, big)));
     HttpPoster poster(kNoPause);
     std::string response;
-    ASSERT_TRUE(poster.PostAndRead(&response, server.Url().c_str(), FileBytes(10).data(), 10, "u",
+    ASSERT_TRUE(poster.PostAndRead(&response, UrlOf(server).c_str(), FileBytes(10).data(), 10, "u",
                                    "p", "f.lang"));
     EXPECT_EQ(big.size(), response.size());
     EXPECT_TRUE(response == big);
 
     // Every handle, the root included, is closed after a successful post.
     std::string again;
-    EXPECT_FALSE(poster.PostAndRead(&again, server.Url().c_str(), FileBytes(10).data(), 10, "u",
+    EXPECT_FALSE(poster.PostAndRead(&again, UrlOf(server).c_str(), FileBytes(10).data(), 10, "u",
                                     "p", "f.lang"));
 }
 
 TEST(HttpPoster, ResponseIsCutAtItsFirstNulByte) {
-    OneShotServer server(200, std::string("before\0AutoUpgradeRet\"value=\"1", 31));
+    TinyHttpServer server(PlanOf(Http(200, std::string("before\0AutoUpgradeRet\"value=\"1", 31))));
     HttpPoster poster(kNoPause);
     std::string response;
-    ASSERT_TRUE(poster.PostAndRead(&response, server.Url().c_str(), FileBytes(5).data(), 5, "u",
+    ASSERT_TRUE(poster.PostAndRead(&response, UrlOf(server).c_str(), FileBytes(5).data(), 5, "u",
                                    "p", "f.lang"));
     EXPECT_EQ("before", response);
 }
@@ -294,10 +181,10 @@ TEST(HttpPoster, ErrorStatusIsAFailure) {
     } cases[] = {{404, false}, {500, false}, {401, false}, {201, true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.status);
-        OneShotServer server(c.status, "<html>no AutoUpgradeRet marker</html>");
+        TinyHttpServer server(PlanOf(Http(c.status, "<html>no AutoUpgradeRet marker</html>")));
         HttpPoster poster(kNoPause);
         std::string response;
-        EXPECT_EQ(c.ok, poster.PostAndRead(&response, server.Url().c_str(), FileBytes(5).data(), 5,
+        EXPECT_EQ(c.ok, poster.PostAndRead(&response, UrlOf(server).c_str(), FileBytes(5).data(), 5,
                                            "u", "p", "f.lang"));
         EXPECT_EQ(static_cast<DWORD>(c.status), poster.HttpStatus());
     }
@@ -346,13 +233,13 @@ constexpr DWORD kShortTimeout = 1500;
 } // namespace
 
 TEST(HttpPoster, ACompressedAnswerIsDecodedBeforeItIsSearched) {
-    OneShotServer server(GzipRefusal());
+    TinyHttpServer server(PlanOf(GzipRefusal()));
     HttpPoster poster(kNoPause);
     std::string response;
-    ASSERT_TRUE(poster.PostAndRead(&response, server.Url().c_str(), FileBytes(5).data(), 5, "u",
+    ASSERT_TRUE(poster.PostAndRead(&response, UrlOf(server).c_str(), FileBytes(5).data(), 5, "u",
                                    "p", "f.lang"));
-    server.Wait();
-    EXPECT_NE(std::string::npos, server.headers.find("Accept-Encoding: gzip, deflate\r\n"));
+    const ServerRecord got = server.Finish();
+    EXPECT_NE(std::string::npos, got.head.find("Accept-Encoding: gzip, deflate\r\n"));
     EXPECT_NE(std::string::npos, response.find(kRefusal2Marker)) << response;
 }
 
@@ -360,30 +247,30 @@ TEST(HttpPoster, KeepsAnAnswerOfOneMebibyteAndRefusesALongerOne) {
     const size_t limit = HttpPoster::kMaxResponseLength;
     ASSERT_EQ(limit, 1048576u);
     {
-        OneShotServer server(200, std::string(limit, 'a'));
+        TinyHttpServer server(PlanOf(Http(200, std::string(limit, 'a'))));
         HttpPoster poster(kNoPause);
         std::string response;
-        EXPECT_TRUE(poster.PostAndRead(&response, server.Url().c_str(), FileBytes(5).data(), 5, "u",
-                                       "p", "f.lang"));
+        EXPECT_TRUE(poster.PostAndRead(&response, UrlOf(server).c_str(), FileBytes(5).data(), 5,
+                                       "u", "p", "f.lang"));
         EXPECT_EQ(limit, response.size());
     }
-    OneShotServer server(200, std::string(limit + 1, 'a'));
+    TinyHttpServer server(PlanOf(Http(200, std::string(limit + 1, 'a'))));
     HttpPoster poster(kNoPause);
     std::string response;
-    EXPECT_FALSE(poster.PostAndRead(&response, server.Url().c_str(), FileBytes(5).data(), 5, "u",
+    EXPECT_FALSE(poster.PostAndRead(&response, UrlOf(server).c_str(), FileBytes(5).data(), 5, "u",
                                     "p", "f.lang"));
     EXPECT_TRUE(response.empty()) << response.size() << " bytes";
 }
 
 // The router is on the local network: a proxy set for the user is not used.
 TEST(HttpPoster, GoesStraightToTheRouterPastAConfiguredProxy) {
-    OneShotServer router(200, "router");
-    OneShotServer proxy(200, "proxy");
+    TinyHttpServer router(PlanOf(Http(200, "router")));
+    TinyHttpServer proxy(PlanOf(Http(200, "proxy")));
     SystemProxy setting("127.0.0.1:" + std::to_string(proxy.Port()));
     ASSERT_TRUE(setting.Set());
     HttpPoster poster(kNoPause);
     std::string response;
-    EXPECT_TRUE(poster.PostAndRead(&response, router.Url().c_str(), FileBytes(5).data(), 5, "u",
+    EXPECT_TRUE(poster.PostAndRead(&response, UrlOf(router).c_str(), FileBytes(5).data(), 5, "u",
                                    "p", "f.lang"));
     EXPECT_EQ("router", response);
     EXPECT_TRUE(router.Connected());
@@ -407,9 +294,9 @@ TEST(HttpPoster, ClosesItsHandlesChildFirst) {
         SCOPED_TRACE(c.name);
         closes.Clear();
         {
-            OneShotServer server(200, "ok");
+            TinyHttpServer server(PlanOf(Http(200, "ok")));
             const std::string url =
-                c.listening ? server.Url() : std::string("http://127.0.0.1:9/upload_lang.cgi");
+                c.listening ? UrlOf(server) : std::string("http://127.0.0.1:9/upload_lang.cgi");
             HttpPoster poster(kNoPause);
             std::string response;
             for (int post = 0; post < 2; ++post)
@@ -489,38 +376,40 @@ TEST(LanguageUploadWorker, AcceptsThePackOnlyOnAWholeReadableAnswer) {
     const char* refusal2 = LanguagePackRefusal(kRefusal2Marker);
     ASSERT_NE(nullptr, refusal2);
     // A redirect's target would accept the pack; only the router's answer counts.
-    OneShotServer elsewhere(200, "<html>ok</html>");
+    TinyHttpServer elsewhere(PlanOf(Http(200, "<html>ok</html>")));
     const WorkerCase cases[] = {
         {"accepted", Http(200, "<html>ok</html>"), nullptr},
         {"compressed refusal page", GzipRefusal(), refusal2},
         {"error status", Http(404, "<html>not here</html>"), kUploadFailedMessage},
-        {"closed without an answer", {"", Answer::kClose}, kUploadFailedMessage},
+        {"closed without an answer",
+         {"", RouterBehaviour::kCloseWithoutAnswer},
+         kUploadFailedMessage},
         {"status line not HTTP",
-         {"FOO/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok", Answer::kClose},
+         {"FOO/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok", RouterBehaviour::kAnswer},
          kUploadFailedMessage},
         {"cut short",
          {"HTTP/1.1 200 OK\r\nContent-Length: 1000\r\nConnection: close\r\n\r\nabcdef",
-          Answer::kClose},
+          RouterBehaviour::kAnswer},
          kUploadFailedMessage},
         {"longer than a mebibyte", Http(200, std::string(HttpPoster::kMaxResponseLength + 1, 'a')),
          kUploadFailedMessage},
-        {"never answers", {"", Answer::kHold}, kUploadFailedMessage},
+        {"never answers", {"", RouterBehaviour::kSilent}, kUploadFailedMessage},
         {"trickles without end",
-         {"HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n", Answer::kTrickle},
+         {"HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n", RouterBehaviour::kTrickle},
          kUploadFailedMessage},
         // The library bounds each receive, not the head: a byte at a time
         // keeps every receive short.
         {"head trickles without end",
-         {"HTTP/1.1 200 OK\r\n", Answer::kTrickle},
+         {"HTTP/1.1 200 OK\r\n", RouterBehaviour::kTrickle},
          kUploadFailedMessage},
         {"refusal redirected to an acceptance",
-         Http(302, kRefusal2Marker, "Location: " + elsewhere.Url() + "\r\n"), refusal2},
+         Http(302, kRefusal2Marker, "Location: " + UrlOf(elsewhere) + "\r\n"), refusal2},
     };
     for (const WorkerCase& c : cases) {
         SCOPED_TRACE(c.name);
-        OneShotServer server(c.answer);
+        TinyHttpServer server(PlanOf(c.answer));
         const ULONGLONG began = ::GetTickCount64();
-        const WorkerOutcome outcome = RunLanguageWorker(server.Url());
+        const WorkerOutcome outcome = RunLanguageWorker(UrlOf(server));
         const ULONGLONG took = ::GetTickCount64() - began;
         EXPECT_TRUE(server.Connected());
         EXPECT_FALSE(elsewhere.Connected());
@@ -542,11 +431,11 @@ TEST(LanguageUploadWorker, AcceptsThePackOnlyOnAWholeReadableAnswer) {
 }
 
 TEST(LanguageUploadWorker, AFailedAllocationIsAFailedUploadNotACrash) {
-    OneShotServer server(200, "<html>ok</html>");
+    TinyHttpServer server(PlanOf(Http(200, "<html>ok</html>")));
     // The poster's 100,000-byte header read-back buffer is the first
     // allocation this large.
     g_failAllocationsFrom = 90000;
-    const WorkerOutcome outcome = RunLanguageWorker(server.Url());
+    const WorkerOutcome outcome = RunLanguageWorker(UrlOf(server));
     g_failAllocationsFrom = SIZE_MAX;
     EXPECT_EQ(0u, outcome.result);
     EXPECT_FALSE(outcome.uploadOk);

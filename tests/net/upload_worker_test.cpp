@@ -24,7 +24,7 @@
 #include "tests/support/handle_close_watch.h"
 #include "tests/support/import_hook.h"
 #include "tests/net/system_proxy.h"
-#include "tests/net/tiny_http_server.h"
+#include "tests/support/tiny_http_server.h"
 
 namespace {
 
@@ -241,7 +241,7 @@ TEST_P(UploadWorkerAnswers, EndAsTheRouterDecides) {
     std::unique_ptr<TinyHttpServer> elsewhere; // where a redirect points, answering 500
     if (c.plan.redirectPort)
         elsewhere.reset(
-            new TinyHttpServer({RouterBehaviour::kAnswer, 500, c.plan.redirectPort, 3000}));
+            new TinyHttpServer({RouterBehaviour::kAnswer, 500, c.plan.redirectPort, 3000, 0, {}}));
     const ULONGLONG began = ::GetTickCount64();
     const WorkerReports reports = RunWorker(path);
     const ULONGLONG took = ::GetTickCount64() - began;
@@ -302,7 +302,7 @@ AnswerCase StillPendingInTheLibrary(AnswerCase c) {
 const AnswerCase kAnswerCases[] = {
     Answered("accepted", 200, kUploadFinished),
     {"redirected to a second server",
-     {RouterBehaviour::kAnswer, 302, 80, 15000, 8081},
+     {RouterBehaviour::kAnswer, 302, 80, 15000, 8081, {}},
      kUploadFinished},
     Answered("unauthorised", 401, kUploadFailed),
     Answered("forbidden", 403, kUploadFailed),

@@ -16,7 +16,7 @@
 #include "pages/language_pack_page.h"
 #include "shared/shared_values.h"
 #include "pages/upload_page.h"
-#include "tests/net/tiny_http_server.h"
+#include "tests/support/tiny_http_server.h"
 #include "tests/support/import_hook.h"
 #include "tests/pages/page_test_support.h"
 

@@ -1,4 +1,4 @@
-#include "tests/net/tiny_http_server.h"
+#include "tests/support/tiny_http_server.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -46,6 +46,12 @@ size_t ContentLength(const std::string& head) {
 
 } // namespace
 
+std::string HttpAnswer(int status, const std::string& body, const std::string& headers) {
+    return "HTTP/1.1 " + std::to_string(status) + " Answer\r\nContent-Type: text/html\r\n" +
+           headers + "Content-Length: " + std::to_string(body.size()) +
+           "\r\nConnection: close\r\n\r\n" + body;
+}
+
 TinyHttpServer::TinyHttpServer(ServerPlan plan) : m_plan(plan) {
     WSADATA data;
     ::WSAStartup(MAKEWORD(2, 2), &data);
@@ -68,10 +74,14 @@ TinyHttpServer::TinyHttpServer(ServerPlan plan) : m_plan(plan) {
         m_listener = INVALID_SOCKET;
         return;
     }
+    int length = sizeof address;
+    ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
+    m_port = ::ntohs(address.sin_port);
     m_thread = std::thread([this] { Serve(); });
 }
 
 TinyHttpServer::~TinyHttpServer() {
+    m_finishing = true; // a client that never came is not waited for
     if (m_thread.joinable())
         m_thread.join();
     if (m_listener != INVALID_SOCKET)
@@ -87,12 +97,15 @@ ServerRecord TinyHttpServer::Finish() {
 }
 
 void TinyHttpServer::Serve() {
-    if (!Readable(m_listener, m_plan.acceptWaitMs))
-        return;
+    const ULONGLONG until = ::GetTickCount64() + static_cast<ULONGLONG>(m_plan.acceptWaitMs);
+    while (!Readable(m_listener, kTrickleMs))
+        if (m_finishing || ::GetTickCount64() >= until)
+            return;
     SOCKET connection = ::accept(m_listener, nullptr, nullptr);
     if (connection == INVALID_SOCKET)
         return;
     m_record.connected = true;
+    m_connected = true;
     ServeConnection(connection);
     ::closesocket(connection);
 }
@@ -115,6 +128,16 @@ void TinyHttpServer::ServeConnection(SOCKET connection) {
     const size_t wanted = behaviour == RouterBehaviour::kCloseMidBody ? length / 2 : length;
     ReceiveUntil(connection, body, wanted);
     m_record.body = body;
+    if (!m_plan.answer.empty()) {
+        if (SendAll(connection, m_plan.answer) && behaviour != RouterBehaviour::kAnswer) {
+            Hold(connection, kFullRead, behaviour == RouterBehaviour::kTrickle);
+            return;
+        }
+        ::shutdown(connection, SD_SEND);
+        std::string rest;
+        ReceiveUntil(connection, rest, SIZE_MAX); // let the client read to the end
+        return;
+    }
     switch (behaviour) {
     case RouterBehaviour::kCloseMidBody:
     case RouterBehaviour::kCloseWithoutAnswer:
@@ -151,6 +174,18 @@ void TinyHttpServer::ServeConnection(SOCKET connection) {
     ::shutdown(connection, SD_SEND);
     std::string rest;
     ReceiveUntil(connection, rest, SIZE_MAX); // let the client read to the end
+}
+
+bool TinyHttpServer::SendAll(SOCKET connection, const std::string& bytes) {
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+        const size_t piece = bytes.size() - sent < 60000 ? bytes.size() - sent : 60000;
+        const int n = ::send(connection, bytes.data() + sent, static_cast<int>(piece), 0);
+        if (n <= 0)
+            return false;
+        sent += static_cast<size_t>(n);
+    }
+    return true;
 }
 
 void TinyHttpServer::Hold(SOCKET connection, size_t readSize, bool trickle) {
