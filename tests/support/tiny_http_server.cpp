@@ -160,9 +160,7 @@ void TinyHttpServer::ServeConnection(SOCKET connection) {
         Hold(connection, kFullRead, behaviour == RouterBehaviour::kTrickle);
         return;
     }
-    const char* statusLine =
-        behaviour == RouterBehaviour::kNotHttp ? "FOO/1.0 %d Answer\r\n" : "HTTP/1.1 %d Answer\r\n";
-    size = std::snprintf(answer, sizeof answer, statusLine, m_plan.status);
+    size = std::snprintf(answer, sizeof answer, "HTTP/1.1 %d Answer\r\n", m_plan.status);
     if (m_plan.redirectPort)
         size += std::snprintf(answer + size, sizeof answer - size,
                               "Location: http://127.0.0.1:%u/elsewhere\r\n", m_plan.redirectPort);

@@ -15,7 +15,6 @@ enum class RouterBehaviour {
     kCloseWithoutAnswer, // takes the whole body, then closes
     kSilent,             // takes the whole body, answers nothing
     kStopReading,        // stops reading after the head
-    kNotHttp,            // answers with a status line that is not HTTP
     kHeadThenSilence,    // the answer's head and two bytes of its body, then nothing
     kTrickle,            // the answer's head, then its body a byte every 100 ms, without end
     kTrickleRead,        // reads the body a few bytes every 100 ms, without end
