@@ -3,10 +3,9 @@
 two different folders, gives byte-identical archives; what it holds is what
 a router owner needs and nothing else (no generated samples, no build
 leftovers, no folder of the machine that built it); the program inside is
-the very file the other tests ran, once the published signature is attached
-to it; the maker's firmware and packs go in under the names the wizard
-expects. The copies sign with a certificate authority and key made for the
-run, one from PEM files and one from a PKCS#12 bundle of the same key.
+the very file the other tests ran, with the published signature attached
+(both copies sign with one throwaway key); the maker's firmware and packs go
+in under the names the wizard expects.
 
     test_release.py --build-dir BUILD_WIN [--keep]
 
@@ -77,16 +76,15 @@ def throwaway_signer(folder):
                                     ("ca.pem", "cert.pem", "key.pem", "bundle.p12", "password"))
     with open(password, "w") as f:
         f.write("throwaway\n")
-    for argv in (["req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", ca + ".key",
-                  "-out", ca, "-days", "2", "-subj", "/CN=Release test CA"],
-                 ["req", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", key + ".csr",
-                  "-subj", "/CN=Release test maker"],
-                 ["x509", "-req", "-in", key + ".csr", "-CA", ca, "-CAkey", ca + ".key",
-                  "-CAcreateserial", "-days", "2", "-out", cert, "-extfile", "/dev/stdin"],
+    new_cert = ["req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2"]
+    for argv in (new_cert + ["-keyout", ca + ".key", "-out", ca, "-subj", "/CN=Release test CA"],
+                 new_cert + ["-keyout", key, "-out", cert, "-subj", "/CN=Release test maker",
+                             "-CA", ca, "-CAkey", ca + ".key",
+                             "-addext", "basicConstraints=CA:FALSE",
+                             "-addext", "extendedKeyUsage=codeSigning"],
                  ["pkcs12", "-export", "-in", cert, "-inkey", key, "-out", p12,
                   "-passout", "file:" + password]):
-        subprocess.run(["openssl"] + argv, check=True, capture_output=True, timeout=60,
-                       input=b"keyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n")
+        subprocess.run(["openssl"] + argv, check=True, capture_output=True, timeout=60)
     return ca, ["--sign", cert, key], ["--sign", p12, "--sign-password-file", password]
 
 
