@@ -1,7 +1,8 @@
 # What the release archive is made of (tools/make_release.py reads it from
-# ${CMAKE_BINARY_DIR}/release_inputs.json): the version, the program, the
-# skin and message files, the skin pictures and the README for the router
-# owner. The target fwu_release_files builds all of it and nothing else.
+# ${CMAKE_BINARY_DIR}/release_inputs.json): the version, the product's name
+# (the signature's description), the program, the skin and message files, the
+# skin pictures and the README for the router owner. The target
+# fwu_release_files builds all of it and nothing else.
 #
 # Written at the end of configuration, like the release folder (dist.cmake):
 # the skin pictures are declared by a folder configured after this one.
@@ -15,6 +16,7 @@ function(fwu_describe_release)
   configure_file(${res}/README.txt.in ${readme} @ONLY)
   file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/release_inputs.json CONTENT "{
   \"version\": \"${PROJECT_VERSION}\",
+  \"product\": \"${FWU_PRODUCT}\",
   \"source\": \"${CMAKE_SOURCE_DIR}\",
   \"program\": \"$<TARGET_FILE:FirmwareUpdater>\",
   \"skin\": \"${res}/skin/English.ini\",

@@ -2,6 +2,8 @@
 """Makes the release archive a router owner downloads.
 
     make_release.py --build BUILD_WIN --out OUT_DIR [--firmware FILE --packs DIR]
+                    [--sign CERT KEY | --sign BUNDLE.p12] [--sign-password-file FILE]
+                    [--timestamp URL]
 
 BUILD_WIN is a Windows build folder in which the target fwu_release_files
 has been built (its release_inputs.json says where everything is). OUT_DIR
@@ -15,6 +17,12 @@ router's maker: --firmware FILE is stored under the name MSG.ini gives
 ZEPHYRA_DE.lang. Without them Firmware\\ holds only a README.txt naming the
 files the wizard expects. The build's generated sample firmware and packs
 are never taken.
+
+--sign gives the program an Authenticode signature before it goes into the
+archive (tools/authenticode.py), dated SOURCE_DATE_EPOCH like the entries,
+and publishes the signature alone beside the archive
+(FirmwareUpdater-<version>-win-x64.exe.sig, in SHA256SUMS too): attached to
+the program built again from the same source it gives the shipped bytes.
 
 The same inputs give the same bytes: entries sorted, every entry dated
 SOURCE_DATE_EPOCH (else the time of the source's last commit, else
@@ -31,6 +39,8 @@ import subprocess
 import sys
 import time
 import zipfile
+
+import authenticode
 
 PACKS = ("ZEPHYRA_EN.lang", "ZEPHYRA_FR.lang", "ZEPHYRA_DE.lang")
 EARLIEST_ZIP_TIME = 315532800  # 1980-01-01, the first time a zip entry can carry
@@ -179,21 +189,37 @@ def write_atomically(path, data):
     os.replace(partial, path)
 
 
-def make_release(build_dir, out_dir, firmware=None, packs=None):
-    """Writes the archive and SHA256SUMS into out_dir; (archive path, SHA-256)."""
+def make_release(build_dir, out_dir, firmware=None, packs=None, signer=None):
+    """Writes the archive, the program's signature when signer is given, and
+    SHA256SUMS into out_dir; (archive path, SHA-256)."""
     inputs = read_inputs(build_dir)
-    data = zip_bytes(archive_entries(inputs, firmware, packs), entry_time(inputs["source"]))
+    stamp = entry_time(inputs["source"])
+    entries = archive_entries(inputs, firmware, packs)
+    base = release_name(inputs["version"])
+    published = {}
+    if signer:
+        try:
+            program, signature = authenticode.sign(inputs["program"], signer, stamp,
+                                                   inputs["product"])
+        except authenticode.SigningError as e:
+            raise ReleaseError(str(e)) from None
+        entries[base + "/FirmwareUpdater.exe"] = program
+        published[base + ".exe.sig"] = signature
+    name = base + ".zip"
+    published[name] = zip_bytes(entries, stamp)
     os.makedirs(out_dir, exist_ok=True)
-    name = release_name(inputs["version"]) + ".zip"
-    # Archives of other versions would stand beside a SHA256SUMS without them.
+    # Files of other versions, or a signature the new archive's program does
+    # not carry, would stand beside a SHA256SUMS without them.
     for old in os.listdir(out_dir):
-        if old.startswith("FirmwareUpdater-") and old.endswith("-win-x64.zip") and old != name:
+        ours = old.startswith("FirmwareUpdater-") and old.endswith(("-win-x64.zip", ".exe.sig"))
+        if ours and old not in published:
             os.remove(os.path.join(out_dir, old))
-    path = os.path.join(out_dir, name)
-    write_atomically(path, data)
-    digest = hashlib.sha256(data).hexdigest()
-    write_atomically(os.path.join(out_dir, "SHA256SUMS"), f"{digest}  {name}\n".encode("ascii"))
-    return path, digest
+    sums = ""
+    for file_name, data in sorted(published.items()):
+        write_atomically(os.path.join(out_dir, file_name), data)
+        sums += f"{hashlib.sha256(data).hexdigest()}  {file_name}\n"
+    write_atomically(os.path.join(out_dir, "SHA256SUMS"), sums.encode("ascii"))
+    return os.path.join(out_dir, name), hashlib.sha256(published[name]).hexdigest()
 
 
 def main():
@@ -202,13 +228,31 @@ def main():
     parser.add_argument("--out", required=True, help="folder for the archive and SHA256SUMS")
     parser.add_argument("--firmware", help="the maker's firmware image")
     parser.add_argument("--packs", help="folder with the maker's ZEPHYRA_EN/FR/DE.lang")
+    parser.add_argument("--sign", nargs="+", metavar=("CERT", "KEY"),
+                        help="sign the program: certificate and key (PEM), or one PKCS#12")
+    parser.add_argument("--sign-password-file", metavar="FILE",
+                        help="password of the PKCS#12 or of an encrypted key")
+    parser.add_argument("--timestamp", metavar="URL",
+                        help="RFC 3161 time-stamp server (the signature then differs per run)")
     args = parser.parse_args()
+    if args.sign and len(args.sign) > 2:
+        parser.error("--sign takes CERT KEY (PEM) or one PKCS#12 file")
+    if (args.sign_password_file or args.timestamp) and not args.sign:
+        parser.error("--sign-password-file and --timestamp go with --sign")
+    signer = None
+    if args.sign:
+        signer = authenticode.Signer(*args.sign, password_file=args.sign_password_file,
+                                     timestamp_url=args.timestamp)
     try:
-        path, digest = make_release(args.build, args.out, args.firmware, args.packs)
+        path, digest = make_release(args.build, args.out, args.firmware, args.packs, signer)
     except ReleaseError as e:
         print(f"make_release: {e}", file=sys.stderr)
         return 1
     print(f"{path}\nsha256 {digest}")
+    if signer:
+        print(f"signed; the signature alone: {path[:-len('.zip')]}.exe.sig")
+    else:
+        print("The program is not signed: Windows names no publisher for it (--sign CERT KEY)")
     if not args.firmware:
         print("Firmware\\ holds only its README: the firmware and the language packs come "
               "from the router's maker (--firmware FILE --packs DIR)")

@@ -159,7 +159,7 @@ TEST(ProgramResources, ThisProcessRunsWithTheProgramsManifestAndCommonControlsSi
     EXPECT_NE(loaded.find(L"\\" + folder + L"\\"), std::wstring::npos);
 }
 
-TEST(ProgramResources, TheVersionResourceCarriesTheProjectVersion) {
+TEST(ProgramResources, TheVersionResourceCarriesTheProjectVersionAndMaker) {
     DWORD ignored = 0;
     const DWORD size = ::GetFileVersionInfoSizeA(FWU_PROGRAM, &ignored);
     ASSERT_GT(size, 0u);
@@ -183,6 +183,12 @@ TEST(ProgramResources, TheVersionResourceCarriesTheProjectVersion) {
     EXPECT_EQ(text("FileVersion"), FWU_PROJECT_VERSION ".0");
     EXPECT_EQ(text("ProductVersion"), FWU_PROJECT_VERSION);
     EXPECT_EQ(text("OriginalFilename"), "FirmwareUpdater.exe");
+    // What Explorer's Details page shows, from the project's maker and product.
+    EXPECT_EQ(text("CompanyName"), FWU_PROJECT_MAKER);
+    EXPECT_EQ(text("LegalCopyright"), "Copyright (C) " FWU_PROJECT_MAKER);
+    EXPECT_EQ(text("ProductName"), FWU_PROJECT_PRODUCT);
+    EXPECT_EQ(text("FileDescription"), "Firmware Upgrade Utility");
+    EXPECT_EQ(text("InternalName"), "FirmwareUpdater");
 }
 
 } // namespace

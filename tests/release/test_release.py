@@ -3,8 +3,9 @@
 two different folders, gives byte-identical archives; what it holds is what
 a router owner needs and nothing else (no generated samples, no build
 leftovers, no folder of the machine that built it); the program inside is
-the very file the other tests ran; the maker's firmware and packs go in
-under the names the wizard expects.
+the very file the other tests ran, with the published signature attached
+(both copies sign with one throwaway key); the maker's firmware and packs go
+in under the names the wizard expects.
 
     test_release.py --build-dir BUILD_WIN [--keep]
 
@@ -67,15 +68,42 @@ def commit_time(root):
     return out.stdout.strip() if out.returncode == 0 and out.stdout.strip() else "315532800"
 
 
-def run_release(source, build, log):
-    """`./run release` of one copy into its own build folder; the archive's path."""
+def throwaway_signer(folder):
+    """A CA and a code-signing key made for this run: (CA, --sign arguments of
+    the PEM pair, of the PKCS#12 bundle with its password file)."""
+    os.makedirs(folder)
+    ca, cert, key, p12, password = (os.path.join(folder, n) for n in
+                                    ("ca.pem", "cert.pem", "key.pem", "bundle.p12", "password"))
+    with open(password, "w") as f:
+        f.write("throwaway\n")
+    new_cert = ["req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2"]
+    for argv in (new_cert + ["-keyout", ca + ".key", "-out", ca, "-subj", "/CN=Release test CA"],
+                 new_cert + ["-keyout", key, "-out", cert, "-subj", "/CN=Release test maker",
+                             "-CA", ca, "-CAkey", ca + ".key",
+                             "-addext", "basicConstraints=CA:FALSE",
+                             "-addext", "extendedKeyUsage=codeSigning"],
+                 ["pkcs12", "-export", "-in", cert, "-inkey", key, "-out", p12,
+                  "-passout", "file:" + password]):
+        subprocess.run(["openssl"] + argv, check=True, capture_output=True, timeout=60)
+    return ca, ["--sign", cert, key], ["--sign", p12, "--sign-password-file", password]
+
+
+def verifies(program, ca):
+    """Whether `osslsigncode verify` accepts the program's signature under ca."""
+    return subprocess.run(["osslsigncode", "verify", "-CAfile", ca, "-in", program],
+                          capture_output=True, timeout=120).returncode == 0
+
+
+def run_release(source, build, log, sign_args):
+    """`./run release --sign ...` of one copy into its own build folder; the archive's path."""
     env = dict(os.environ, BUILD_DIR=build, JOBS=os.environ.get("JOBS", "2"))
     # As on a machine where nobody set it: the build must not depend on it.
     env.pop("SOURCE_DATE_EPOCH", None)
     started = time.monotonic()
     with open(log, "wb") as out:
-        result = subprocess.run([os.path.join(source, "run"), "release"], cwd=source, env=env,
-                                stdout=out, stderr=subprocess.STDOUT, timeout=BUILD_TIMEOUT_S)
+        result = subprocess.run([os.path.join(source, "run"), "release"] + sign_args,
+                                cwd=source, env=env, stdout=out, stderr=subprocess.STDOUT,
+                                timeout=BUILD_TIMEOUT_S)
     print(f"     ./run release in {source}: {time.monotonic() - started:.0f} s", flush=True)
     if result.returncode != 0:
         with open(log, errors="replace") as f:
@@ -94,7 +122,7 @@ def pe_time_stamp(data):
     return struct.unpack_from("<I", data, offset + 8)[0]
 
 
-def check_contents(archive, version, bitmaps, tested_exe, stamp, where):
+def check_contents(archive, version, bitmaps, tested_exe, ca, stamp, where):
     top = f"FirmwareUpdater-{version}-win-x64/"
     with zipfile.ZipFile(archive) as z:
         infos = z.infolist()
@@ -110,8 +138,21 @@ def check_contents(archive, version, bitmaps, tested_exe, stamp, where):
                        top + "skin/"] + [top + "skin/" + p for p in pictures])
         check("the folder holds the program, its files, the pictures and READMEs", names, want)
         exe = z.read(top + "FirmwareUpdater.exe")
-        with open(tested_exe, "rb") as f:
-            check("the program is the one the tests ran", exe == f.read(), True)
+        shipped, attached = archive[:-len(".zip")] + ".exe", archive + ".attached.exe"
+        with open(shipped, "wb") as f:
+            f.write(exe)
+        check("the shipped program's signature verifies", verifies(shipped, ca), True)
+        subprocess.run(["osslsigncode", "attach-signature", "-CAfile", ca, "-sigin",
+                        archive[:-len(".zip")] + ".exe.sig", "-in", tested_exe, "-out", attached],
+                       capture_output=True, timeout=120)
+        with open(attached, "rb") as f:
+            check("the published signature on the tested program gives the shipped one",
+                  f.read() == exe, True)
+        changed = bytearray(exe)
+        changed[len(exe) // 2] ^= 1
+        with open(shipped, "wb") as f:
+            f.write(changed)
+        check("one byte changed: the signature fails", verifies(shipped, ca), False)
         check("no link time in the program's header", pe_time_stamp(exe), 0)
         for folder in where:
             for form in (folder.encode(), folder.encode("utf-16-le")):
@@ -176,22 +217,26 @@ def main():
                os.path.join(work, "second-copy", "out-of-tree-build"))]
     archives = []
     try:
-        for source, build in copies:
+        ca, *signings = throwaway_signer(os.path.join(work, "throwaway-keys"))
+        for (source, build), sign_args in zip(copies, signings):
             clean_clone(ROOT, files, source, stamp)
             archives.append(run_release(source, build,
-                                        os.path.join(work, os.path.basename(source) + ".log")))
+                                        os.path.join(work, os.path.basename(source) + ".log"),
+                                        sign_args))
         first, second = (open(a, "rb").read() for a in archives)
         check("the two archives have the same name",
               os.path.basename(archives[0]), os.path.basename(archives[1]))
         check("the two archives are byte for byte the same", first == second, True)
+        signature = open(archives[0][:-len(".zip")] + ".exe.sig", "rb").read()
         for archive in archives:
             sums = open(os.path.join(os.path.dirname(archive), "SHA256SUMS")).read()
-            check("SHA256SUMS holds the archive's hash", sums,
-                  f"{hashlib.sha256(first).hexdigest()}  {os.path.basename(archive)}\n")
+            check("SHA256SUMS holds the signature's and the archive's hashes", sums,
+                  f"{hashlib.sha256(signature).hexdigest()}  {os.path.basename(archive)[:-4]}"
+                  f".exe.sig\n{hashlib.sha256(first).hexdigest()}  {os.path.basename(archive)}\n")
         print(f"     sha256 {hashlib.sha256(first).hexdigest()}", flush=True)
         inputs = make_release.read_inputs(os.path.join(copies[0][1], "release", "win"))
         check_contents(archives[0], inputs["version"], inputs["bitmaps"],
-                       os.path.join(build_win, "app", "FirmwareUpdater.exe"), int(stamp),
+                       os.path.join(build_win, "app", "FirmwareUpdater.exe"), ca, int(stamp),
                        [p for pair in copies for p in pair] + [ROOT, build_win])
         check_maker_files(copies[0][1], os.path.join(build_win, "dist", "Firmware"),
                           os.path.join(work, "with-maker-files"))
