@@ -11,7 +11,7 @@
 //  - left alone, ends: its timers stop, and the popup that waits for it is
 //    told to close.
 #include "tests/fuzz/fuzz_input.h"
-#include "tests/core/fake_detection_page.h"
+#include "tests/pages/fake_detection_page.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -21,7 +21,6 @@
 #include "net/upload_request.h"
 #include "shared/shared_values.h"
 #include "shared/timings.h"
-#include "pages/upload_status.h"
 #include "tests/support/handle_close_watch.h"
 #include "tests/support/import_hook.h"
 #include "tests/net/system_proxy.h"
@@ -471,48 +470,6 @@ TEST(UploadRequestBlock, RefusesTextsThatDoNotFit) {
     EXPECT_STREQ(request.path, "");
     EXPECT_FALSE(
         FillUploadRequest(&request, "fw.bin", "192.168.1.1", std::string(128, 'x').c_str()));
-}
-
-struct StatusCase {
-    const char* name;
-    uint64_t fileSize;
-    std::vector<uint64_t> reports;
-    int position;
-};
-
-TEST(UploadPageStatus, MovesTheBarByWholePercentsOfTheFile) {
-    const StatusCase cases[] = {
-        {"half of 2,000,000", 2000000, {600000, 400000}, 50},
-        {"all of 2,000,000", 2000000, {1000000, 1000000}, 100},
-        {"past the end stays full", 2000000, {2000000, 5000}, 100},
-        {"1 of 300 truncates", 300, {1}, 0},
-        {"3 of 300", 300, {1, 2}, 1},
-        {"beyond 32-bit products", 100000000, {50000000}, 50},
-        {"empty image", 0, {400}, 100},
-    };
-    for (const StatusCase& c : cases) {
-        UploadProgress progress;
-        progress.fileSize = c.fileSize;
-        UploadStatusStep step;
-        for (uint64_t n : c.reports)
-            step = HandleUploadStatus(progress, n, 0);
-        EXPECT_EQ(step.position, c.position) << c.name;
-        EXPECT_EQ(step.action, UploadStatusStep::kNone) << c.name;
-    }
-}
-
-TEST(UploadPageStatus, FinalReportsFillTheBarOrNameTheMessage) {
-    UploadProgress progress;
-    progress.fileSize = 100;
-    EXPECT_EQ(HandleUploadStatus(progress, 99, 0).position, 99);
-    const UploadStatusStep done = HandleUploadStatus(progress, 0, 0);
-    EXPECT_EQ(done.position, 100);
-    EXPECT_EQ(done.action, UploadStatusStep::kNextPage);
-    EXPECT_EQ(HandleUploadStatus(progress, 0, 1).action, UploadStatusStep::kShowRetry);
-    EXPECT_EQ(HandleUploadStatus(progress, 0, 2).action, UploadStatusStep::kShowConnection);
-    const UploadStatusStep other = HandleUploadStatus(progress, 0, 7);
-    EXPECT_EQ(other.action, UploadStatusStep::kNone);
-    EXPECT_EQ(other.position, -1);
 }
 
 } // namespace

@@ -38,3 +38,9 @@ std::string ProgramFolder();
 // 24-bit bitmap file in the shots folder beside this program, for a person
 // to look at; false when it could not be written.
 bool SaveWindowShot(HWND window, const std::string& name);
+
+// A file of the given size whose bytes are never written (sparse where the
+// file system allows), so that gigabytes cost nothing.
+bool MakeFileOfSize(const std::string& path, uint64_t size);
+// A file holding exactly these bytes.
+bool WriteBytes(const std::string& path, const std::string& bytes);

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/core/fake_detection_page.h"
+#include "tests/pages/fake_detection_page.h"
 
 #include <functional>
 
