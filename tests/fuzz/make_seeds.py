@@ -2,8 +2,8 @@
 """Writes the fuzz targets' seeds from the cases of the unit tests.
 
 Each target starts from what the tests already know: the rows of the valid
-and invalid cases of the portable tests (tests/net, tests/pages, tests/skin, tests/controls), put in the input layout
-of the target (see the comment at the top of each target). The seeds are
+and invalid cases of the portable tests (tests/net, tests/pages, tests/skin,
+tests/controls), put in the input layout of the target (see the comment at the top of each target). The seeds are
 committed; run this again after changing a layout or a table:
 
     tests/fuzz/make_seeds.py            (writes tests/fuzz/<target>_seeds/)
