@@ -2,7 +2,7 @@
 """Upload benchmark: the wizard against the platform's floor and curl.
 
     bench.py --build BUILD [--sizes MB...] [--links NAME...] [--runs N]
-             [--no-probe] [--no-whole]
+             [--no-probe] [--no-whole] [--whole-probe [N]]
 
 1. The firmware upload. For each link (unshaped veth, 1 Gbit/s and
    100 Mbit/s shaped with tc inside both namespaces, a home router's port
@@ -30,6 +30,10 @@
    design fixes (the floor program's upload, the page's one-minute wait, the
    language-pack poster's 5 s pause and the upgrade popup's six 2-second
    ticks after it).
+4. The whole wizard probed (whole_probe.py): the window's answer times from
+   the first page to the finish page, every stall over 20 ms with the click,
+   page or router event it came with. --whole-probe N runs only this, N
+   times; --no-whole-probe leaves it out.
 """
 
 import argparse
@@ -44,6 +48,7 @@ import time
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 sys.path.insert(0, os.path.join(ROOT, "tools", "harness"))
 from harness import CAPTION, ROUTER_IP, UPLOAD_PROGRESS, WizardRun  # noqa: E402
+from whole_probe import print_whole_probe  # noqa: E402
 
 USER, PASSWORD = "admin", "admin"
 SIZES_MB = (8, 32)
@@ -327,14 +332,23 @@ def main():
     parser.add_argument("--runs", type=int, default=5, help="runs per link and size")
     parser.add_argument("--no-probe", action="store_true", help="leave out the UI probe")
     parser.add_argument("--no-whole", action="store_true", help="leave out the whole wizard")
+    parser.add_argument("--whole-probe", type=int, nargs="?", const=1, metavar="N",
+                        help="only the whole wizard's answer times, probed N times (default 1)")
+    parser.add_argument("--no-whole-probe", action="store_true",
+                        help="leave out the whole wizard's answer times")
     args = parser.parse_args()
     build = os.path.join(os.path.abspath(args.build), "win")
+    if args.whole_probe:
+        print_whole_probe(build, args.whole_probe)
+        return 0
     results = print_uploads(build, args.links, args.sizes, max(1, args.runs))
     print_memory(results, args.links[0], max(args.sizes))
     if not args.no_probe:
         probe_ui(build)
     if not args.no_whole:
         whole_wizard(build)
+    if not args.no_whole_probe:
+        print_whole_probe(build)
     return 0
 
 
