@@ -477,7 +477,8 @@ void CALLBACK UploadStatusCallback(HINTERNET handle, DWORD_PTR context, DWORD st
         // A zero count would read as a final status at the page.
         if (g_shared.reporting && information != nullptr && informationLength >= sizeof(DWORD)) {
             const DWORD sent = *static_cast<const DWORD*>(information);
-            if (sent != 0 && TheUploadReports.AddSent(sent) && !PostStatus(sent, 0))
+            if (sent != 0 && TheUploadReports.AddSent(sent, ::GetTickCount64()) &&
+                !PostStatus(sent, 0))
                 TheUploadReports.ProgressNotPosted();
         }
         break;

@@ -5,12 +5,18 @@ UploadReports TheUploadReports;
 void UploadReports::Reset() {
     m_sent = 0;
     m_progressWaiting = false;
+    m_lastPostMs = 0;
     m_final = kNoFinal;
 }
 
-bool UploadReports::AddSent(uint64_t bytes) {
+bool UploadReports::AddSent(uint64_t bytes, uint64_t nowMs) {
     m_sent += bytes;
-    return !m_progressWaiting.exchange(true);
+    // Bytes not posted now wait in the count for the next message or for the
+    // page's own look at it.
+    if (nowMs - m_lastPostMs.load() < kProgressIntervalMs || m_progressWaiting.exchange(true))
+        return false;
+    m_lastPostMs = nowMs;
+    return true;
 }
 
 void UploadReports::ProgressNotPosted() {

@@ -118,6 +118,7 @@ WorkerReports RunWorker(const char* path, const char* host = "127.0.0.1",
             reports.progress.push_back(TheUploadReports.TakeSent()); // as the page takes them
         } else {
             ++reports.finals;
+            reports.progress.push_back(TheUploadReports.TakeSent()); // not posted since
             if (!reports.ended)
                 reports.requestReleasedBeforeEnd = g_watch.requestClosing;
             reports.ended = true;
