@@ -55,6 +55,7 @@ void CHoverButtonEx::EnsureToolTip() {
 void CHoverButtonEx::SetToolTipText(const CString* text, BOOL activate) {
     if (!text)
         return;
+    m_toolTipText = *text;
     EnsureToolTip();
     if (!m_toolTip.m_hWnd)
         return;
@@ -151,6 +152,16 @@ LRESULT CHoverButtonEx::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     default:
         return CBitmapButton::WindowProc(message, wParam, lParam);
     }
+}
+
+bool CHoverButtonEx::GetAccessibleLabel(AccessibleLabel* label) const {
+    CString name = GetWindowText();
+    name.Replace("\r\n", " ");
+    if (name.IsEmpty())
+        name = m_toolTipText;
+    label->name = WideFromAnsi(name.GetString());
+    label->role = ROLE_SYSTEM_PUSHBUTTON;
+    return !label->name.empty();
 }
 
 void CHoverButtonEx::OnMouseMove() {

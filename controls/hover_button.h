@@ -51,6 +51,9 @@ public:
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // A push button named by its text on one line; a button whose face is
+    // only a picture by its tool tip.
+    bool GetAccessibleLabel(AccessibleLabel* label) const override;
 
 private:
     void OnMouseMove();
@@ -72,4 +75,5 @@ private:
     int m_clickOffsetX = 2;
     int m_clickOffsetY = 2;
     CToolTipCtrl m_toolTip;
+    CString m_toolTipText;
 };

@@ -1,6 +1,7 @@
 #include "framework/afx_app.h"
 
 #include <commctrl.h>
+#include <objbase.h>
 #include <process.h>
 
 #include <vector>
@@ -89,7 +90,26 @@ int AfxMessageBox(const char* text, UINT type, UINT) {
     return ::MessageBoxA(owner, text ? text : "", caption, type);
 }
 
+namespace {
+// The user-interface thread is a single-threaded apartment: the accessible
+// objects its controls hand to screen readers are marshalled from it.
+class ComApartment {
+public:
+    ComApartment() : m_joined(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+    ~ComApartment() {
+        if (m_joined)
+            ::CoUninitialize();
+    }
+
+private:
+    bool m_joined;
+};
+} // namespace
+
 int AfxWinMain(HINSTANCE) {
+    const ComApartment apartment;
     AfxInitCommonControls();
     CWinApp* app = AfxGetApp();
     if (!app)

@@ -172,6 +172,16 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         break;
     }
+    case WM_GETOBJECT: {
+        // The object id is a DWORD in a wider lParam: compared as a DWORD.
+        AccessibleLabel label;
+        if (static_cast<DWORD>(lParam) == static_cast<DWORD>(OBJID_CLIENT) &&
+            GetAccessibleLabel(&label)) {
+            if (const LRESULT answer = AnswerAccessibleObject(m_hWnd, wParam, label))
+                return answer;
+        }
+        break;
+    }
     case WM_SYSCOLORCHANGE:
         // The system tells only top-level windows; their controls must hear
         // it too, so that pictures reload and brushes follow the new colours.
@@ -194,6 +204,13 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     }
     return Default();
+}
+
+bool CWnd::GetAccessibleLabel(AccessibleLabel* label) const {
+    if (m_accessible.name.empty())
+        return false;
+    *label = m_accessible;
+    return true;
 }
 
 HBRUSH CWnd::OnCtlColor(CDC*, CWnd*, UINT) {

@@ -12,6 +12,7 @@
 
 #include <cassert>
 
+#include "framework/afx_accessible.h"
 #include "framework/afx_gdi.h"
 #include "framework/afx_string.h"
 
@@ -100,6 +101,11 @@ public:
     int SetWindowRgn(HRGN region, bool redraw) { return ::SetWindowRgn(Window(), region, redraw); }
     bool IsIconic() const { return ::IsIconic(Window()) != FALSE; }
     bool DestroyWindow();
+    // The name and role a screen reader reads of this window (MSAA), for a
+    // control whose own text or label would not tell it.
+    void SetAccessibleLabel(const CString& name, long role) {
+        m_accessible = AccessibleLabel{WideFromAnsi(name.GetString()), role};
+    }
     // Sends a message to every window below this one, at every depth.
     void SendMessageToDescendants(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
 
@@ -113,9 +119,13 @@ protected:
     bool Attach(HWND window);
     void Detach();
     static LRESULT CALLBACK RoutingWindowProc(HWND window, UINT message, WPARAM w, LPARAM l);
+    // What a screen reader reads of this window; false leaves it to the
+    // system's own accessible object.
+    virtual bool GetAccessibleLabel(AccessibleLabel* label) const;
 
     WNDPROC m_superProc = nullptr;
     MSG m_current{};
+    AccessibleLabel m_accessible;
 };
 
 // Hands a message, from the window it is for up through its parents to

@@ -13,6 +13,8 @@ constexpr LanguageCode kLanguageCodes[] = {{"EN", 1}, {"DE", 3}, {"FR", 2}};
 // The list shows the codes in this order, "EN" selected.
 constexpr const char* kListOrder[] = {"DE", "EN", "FR"};
 constexpr int kInitialSelection = 1;
+// Label3 ("Language:") names the list.
+constexpr int kListLabel = 2;
 // Label1 .. Label6 of section "Language", in skin order.
 constexpr int kLabelIds[LanguagePage::kLabelCount] = {IDC_LANGUAGE_LABEL1, IDC_LANGUAGE_LABEL2,
                                                       IDC_LANGUAGE_LABEL3, IDC_LANGUAGE_LABEL4,
@@ -41,6 +43,7 @@ BOOL LanguagePage::OnInitDialog() {
         m_languageList.AddString(code);
     m_languageList.SetCurSel(kInitialSelection);
     SetTabOrder({IDC_LANGUAGE_LIST, IDC_LANGUAGE_NEXT, IDC_LANGUAGE_EXIT});
+    NameAfterLabel(m_languageList, m_labels[kListLabel], ROLE_SYSTEM_COMBOBOX);
     return TRUE;
 }
 

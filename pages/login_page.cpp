@@ -16,7 +16,10 @@ namespace {
 // Label1 .. Label5 of section "Login", in skin order.
 constexpr int kLabelIds[LoginPage::kLabelCount] = {
     IDC_LOGIN_LABEL1, IDC_LOGIN_LABEL2, IDC_LOGIN_LABEL3, IDC_LOGIN_LABEL4, IDC_LOGIN_LABEL5};
-constexpr int kAddressFields = 4;
+// Label3 to Label5 name the address, the user name and the password.
+constexpr int kAddressLabel = 2;
+constexpr int kUserLabel = 3;
+constexpr int kPasswordLabel = 4;
 constexpr int kStay = -1;
 constexpr int kNextInList = 0;
 } // namespace
@@ -27,6 +30,21 @@ LoginPage::LoginPage() : WizardPage(IDD) {
     m_controls.insert(m_controls.end(), {{IDC_LOGIN_ADDRESS, m_address},
                                          {IDC_LOGIN_USER, m_userEdit},
                                          {IDC_LOGIN_PASSWORD, m_passwordEdit}});
+}
+
+BOOL LoginPage::OnInitDialog() {
+    WizardPage::OnInitDialog();
+    // The focus lands in the address control's fields, which the system
+    // would name after nothing: each is named after the address label.
+    int field = 0;
+    for (HWND child = ::GetWindow(m_address, GW_CHILD); child && field < kAddressFields;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (m_addressFields[field].SubclassWindow(child))
+            NameAfterLabel(m_addressFields[field++], m_labels[kAddressLabel], ROLE_SYSTEM_TEXT);
+    }
+    NameAfterLabel(m_userEdit, m_labels[kUserLabel], ROLE_SYSTEM_TEXT);
+    NameAfterLabel(m_passwordEdit, m_labels[kPasswordLabel], ROLE_SYSTEM_TEXT);
+    return TRUE;
 }
 
 void LoginPage::DoDataExchange(CDataExchange* dx) {

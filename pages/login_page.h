@@ -13,6 +13,8 @@ public:
     static constexpr int kLabelCount = 5;
     LoginPage();
 
+    // Names the address fields and the edits after their labels.
+    BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* dx) override;
     // Stores the entries; -1 (stay) when they cannot be used, else 0.
     int GetNextPageId() override;
@@ -20,6 +22,9 @@ public:
     SkinnedBitmap m_background;
     SkinnedLabel m_labels[kLabelCount];
     CIPAddressCtrl m_address;
+    // The address control's own edit fields, bound only to be named.
+    static constexpr int kAddressFields = 4;
+    CWnd m_addressFields[kAddressFields];
     CEdit m_userEdit;
     CEdit m_passwordEdit;
     CString m_userName;

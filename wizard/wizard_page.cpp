@@ -73,6 +73,11 @@ void WizardPage::SetTabOrder(const std::vector<int>& ids) {
     }
 }
 
+void WizardPage::NameAfterLabel(CWnd& control, const CWnd& label, long role) {
+    if (control.m_hWnd && label.m_hWnd)
+        control.SetAccessibleLabel(label.GetWindowText(), role);
+}
+
 void WizardPage::NavigateWizard(WPARAM how) {
     if (HWND parent = ::GetParent(m_hWnd))
         ::PostMessageA(parent, WM_WIZARD_NAVIGATE, how, 0);

@@ -52,6 +52,10 @@ public:
     // the order given. The skin loaders lift each button to the top as they
     // load it; a page calls this once its skin is loaded.
     void SetTabOrder(const std::vector<int>& ids);
+    // Names a field or list after its skinned label for screen readers:
+    // the system looks for a label only right before the control in the
+    // tab order, where the skin's labels are not.
+    static void NameAfterLabel(CWnd& control, const CWnd& label, long role);
 
     // The page's controls, filled by the page's constructor.
     ControlTable m_controls;

@@ -4,6 +4,8 @@
 
 #include <commctrl.h>
 
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/controls/control_test_support.h"
@@ -256,6 +258,36 @@ TEST_F(ButtonFixture, SetToolTipTextTwiceKeepsOneToolWithTheNewText) {
     ASSERT_NE(button.GetToolTip().m_hWnd, nullptr);
     EXPECT_EQ(button.GetToolTip().GetToolCount(), 1);
     EXPECT_EQ(ToolText(button.GetToolTip(), button), "Next page");
+}
+
+// What a screen reader reads of the button (MSAA), asked as one would.
+std::pair<long, std::wstring> ReadAloud(HWND window) {
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IAccessible* object = nullptr;
+    std::pair<long, std::wstring> read{0, L"(none)"};
+    if (SUCCEEDED(::AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT),
+                                               __uuidof(IAccessible),
+                                               reinterpret_cast<void**>(&object)))) {
+        VARIANT self{}, role{};
+        self.vt = VT_I4; // CHILDID_SELF
+        BSTR name = nullptr;
+        if (object->get_accName(self, &name) == S_OK && object->get_accRole(self, &role) == S_OK)
+            read = {role.lVal, std::wstring(name, ::SysStringLen(name))};
+        ::SysFreeString(name);
+        object->Release();
+    }
+    if (SUCCEEDED(com))
+        ::CoUninitialize();
+    return read;
+}
+
+TEST_F(ButtonFixture, APictureOnlyButtonIsReadByItsToolTipAndATextButtonOnOneLine) {
+    const CString tip = "Next page";
+    button.SetToolTipText(&tip, TRUE);
+    EXPECT_EQ(ReadAloud(button),
+              std::make_pair(long{ROLE_SYSTEM_PUSHBUTTON}, std::wstring(L"Next page")));
+    button.SetWindowText("Go\r\non");
+    EXPECT_EQ(ReadAloud(button).second, L"Go on");
 }
 
 TEST_F(ButtonFixture, AnEmptyToolTipStillAddsToolOne) {

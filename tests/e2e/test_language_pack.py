@@ -444,22 +444,45 @@ def scenario_enter_in_popups(build, name):
     return check
 
 
-def wait_focus(run, check, ctrl_id, what, timeout_s=10):
-    """Waits until ctrl_id holds the keyboard focus; a check either way."""
+def wait_focus(run, check, ctrl_id, what, timeout_s=10, read_as=None):
+    """Waits until ctrl_id holds the keyboard focus; a check either way.
+    read_as: {id: (role, name)} a screen reader must read there."""
     deadline = time.monotonic() + timeout_s
     focus = run.ui.focus()
     while focus != ctrl_id and time.monotonic() < deadline:
         time.sleep(0.1)
         focus = run.ui.focus()
+    if read_as and focus == ctrl_id:
+        check(f"{ctrl_id} read as: {what}", run.ui.accessible(), read_as[ctrl_id])
     return check(f"focus on {ctrl_id}: {what}", focus, ctrl_id)
 
 
-def tab_through(run, check, order, what):
+def tab_through(run, check, order, what, read_as=None):
     """Tab from the first control of `order` through the others and round
     to the first again."""
     for ctrl_id in order[1:] + order[:1]:
         run.ui.key("TAB")
-        wait_focus(run, check, ctrl_id, f"{what}, Tab")
+        wait_focus(run, check, ctrl_id, f"{what}, Tab", read_as=read_as)
+
+
+def screen_reader_names(h, folder):
+    """{id: (role, name)} of every control Tab reaches: a button's skin
+    text, a field's or the list's from the skin label before it."""
+    def skin(section, entry):
+        return h.skin_text(folder, section, entry)
+    button, text, combo = 43, 42, 46  # ROLE_SYSTEM_PUSHBUTTON, _TEXT, _COMBOBOX
+    return {h.LANGUAGE_LIST: (combo, skin("Language", "Label3")),
+            h.LANGUAGE_NEXT: (button, skin("Control", "Next1")),
+            h.LANGUAGE_EXIT: (button, skin("Control", "LangExit")),
+            h.WELCOME_START: (button, skin("Control", "Start")),
+            h.WELCOME_EXIT: (button, skin("Control", "LangExit")),
+            h.ADDRESS: (text, skin("Login", "Label3")), h.USER: (text, skin("Login", "Label4")),
+            h.PASSWORD: (text, skin("Login", "Label5")),
+            h.MAIN_NEXT: (button, skin("Control", "Next")),
+            h.MAIN_BACK: (button, skin("Control", "Back")),
+            h.MAIN_EXIT: (button, skin("Control", "Exit")),
+            PACK_UPGRADE: (button, skin("UpgradeLang", "Upgrade")),
+            FINISH_EXIT: (button, skin("Control", "Exit2"))}
 
 
 def scenario_keys_from_release(build, name):
@@ -469,34 +492,36 @@ def scenario_keys_from_release(build, name):
         with WizardRun(build, name, BASE_ROUTER + ["--device-password", DEVICE_PASSWORD],
                        program_folder=folder, out_dir=shots_dir(name)) as run:
             ui = run.ui
+            names = screen_reader_names(h, folder)
             ui.wait_window("Firmware Upgrade Utility", 30000)
             run.wait_visible(h.LANGUAGE_NEXT, "language page")
             # Language page: the list holds the focus; a typed letter picks.
-            wait_focus(run, check, h.LANGUAGE_LIST, "language page at start")
+            wait_focus(run, check, h.LANGUAGE_LIST, "language page at start", read_as=names)
             ui.keys("F")
             run.wait_until(lambda: ui.text(h.LANGUAGE_LIST) == "FR", "FR typed into the list")
-            tab_through(run, check, [h.LANGUAGE_LIST, h.LANGUAGE_NEXT, h.LANGUAGE_EXIT], "language")
+            tab_through(run, check, [h.LANGUAGE_LIST, h.LANGUAGE_NEXT, h.LANGUAGE_EXIT], "language",
+                        names)
             ui.key("TAB")
             wait_focus(run, check, h.LANGUAGE_NEXT, "language page, on to Next")
             run.shot("language-keys")
             ui.key("SPACE")
             run.wait_visible(h.WELCOME_START, "welcome page after Space on Next")
             # Welcome page: Start holds the focus.
-            wait_focus(run, check, h.WELCOME_START, "welcome page")
-            tab_through(run, check, [h.WELCOME_START, h.WELCOME_EXIT], "welcome")
+            wait_focus(run, check, h.WELCOME_START, "welcome page", read_as=names)
+            tab_through(run, check, [h.WELCOME_START, h.WELCOME_EXIT], "welcome", names)
             ui.key("RETURN")
             run.wait_visible(h.ADDRESS, "login page after Enter on Start")
             # Login page: typed, then on through the main window's buttons.
             wait_focus(run, check, h.ADDRESS, "login page")
             typed = ((h.ADDRESS, h.ROUTER_IP), (h.USER, USER), (h.PASSWORD, PASSWORD))
             for ctrl_id, text in typed:
-                wait_focus(run, check, ctrl_id, "login page, typing")
+                wait_focus(run, check, ctrl_id, "login page, typing", read_as=names)
                 ui.keys(text)
                 run.wait_until(lambda: ui.text(ctrl_id) == text, f"{text} typed into {ctrl_id}")
                 ui.key("TAB")
             wait_focus(run, check, h.MAIN_NEXT, "login page, after the password")
             tab_through(run, check, [h.MAIN_NEXT, h.MAIN_BACK, h.MAIN_EXIT, h.ADDRESS, h.USER,
-                                     h.PASSWORD], "login")
+                                     h.PASSWORD], "login", names)
             ui.key("SHIFT+TAB")
             wait_focus(run, check, h.PASSWORD, "login page, Shift+Tab")
             ui.key("TAB")
@@ -509,8 +534,9 @@ def scenario_keys_from_release(build, name):
             upgrade = h.skin_text(run.folder, "Control", "Upgrade")
             run.wait_until(lambda: ui.text(h.MAIN_NEXT) == upgrade, "the Upgrade button")
             # Verify page: the focus stays on the button, now Upgrade.
-            wait_focus(run, check, h.MAIN_NEXT, "verify page")
-            tab_through(run, check, [h.MAIN_NEXT, h.MAIN_BACK, h.MAIN_EXIT], "verify")
+            names[h.MAIN_NEXT] = (names[h.MAIN_NEXT][0], upgrade)
+            wait_focus(run, check, h.MAIN_NEXT, "verify page", read_as=names)
+            tab_through(run, check, [h.MAIN_NEXT, h.MAIN_BACK, h.MAIN_EXIT], "verify", names)
             run.shot("verify-keys")
             ui.key("SPACE")
             firmware = wait_http(run.record_dir, "/upgrade_flash.cgi", 60)
@@ -525,7 +551,7 @@ def scenario_keys_from_release(build, name):
             check("query language byte (FR, typed)",
                   queries[0].get("language") if queries else None, 2)
             # Language-pack page: Upgrade is its only control now.
-            wait_focus(run, check, PACK_UPGRADE, "language-pack page")
+            wait_focus(run, check, PACK_UPGRADE, "language-pack page", read_as=names)
             ui.key("TAB")
             wait_focus(run, check, PACK_UPGRADE, "language-pack page, Tab")
             run.shot("language-pack-keys")
@@ -536,7 +562,7 @@ def scenario_keys_from_release(build, name):
                   [".\\Firmware\\ZEPHYRA_FR.lang"])
             run.wait_popup_gone(40)
             run.wait_visible(FINISH_EXIT, "finish page", 20)
-            wait_focus(run, check, FINISH_EXIT, "finish page")
+            wait_focus(run, check, FINISH_EXIT, "finish page", read_as=names)
             run.shot("finish-keys")
             ui.key("RETURN")
             check("Enter on Exit ends the wizard", run.wizard_closed(), True)

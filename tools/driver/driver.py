@@ -158,6 +158,12 @@ class Driver:
         control for one of its fields), 0 for none."""
         return int(self.command("focus").split()[0])
 
+    def accessible(self, ctrl_id=None):
+        """(role, name) that a screen reader reads (MSAA) of the control, or
+        of the window that holds the focus when no id is given."""
+        role, _, name = self.command("acc" + (f" {ctrl_id}" if ctrl_id else "")).partition(" ")
+        return int(role), unescape(name)
+
     def text(self, ctrl_id):
         return unescape(self.command(f"text {ctrl_id}"))
 

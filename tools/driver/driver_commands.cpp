@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "tools/driver/accessible_name.h"
 #include "tools/driver/screen_capture.h"
 #include "tools/driver/user_input.h"
 #include "tools/driver/window_finder.h"
@@ -319,6 +320,28 @@ Reply Focus(const std::string&) {
     return Ok(std::to_string(::GetDlgCtrlID(focus)) + " " + ToUtf8(ClassName(focus)));
 }
 
+// "<role> <name>" that a screen reader reads of the control, or of the
+// window that holds the keyboard focus (an address field itself) when no
+// id is given.
+Reply Accessible(const std::string& args) {
+    HWND hwnd = nullptr;
+    Reply error;
+    if (Trim(args).empty()) {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        if (!::GetGUIThreadInfo(0, &info) || !info.hwndFocus)
+            return Err("no window holds the focus");
+        hwnd = info.hwndFocus;
+    } else if (!LookUpControl(args, false, &hwnd, &error)) {
+        return error;
+    }
+    AccessibleInfo info;
+    std::string problem;
+    if (!ReadAccessible(hwnd, &info, &problem))
+        return Err(problem);
+    return Ok(std::to_string(info.role) + " " + Escape(ToUtf8(info.name)));
+}
+
 Reply Text(const std::string& args) {
     HWND hwnd = nullptr;
     Reply error;
@@ -573,6 +596,7 @@ Reply RunCommand(const std::string& line) {
                                                             {"key", Key},
                                                             {"keys", Keys},
                                                             {"focus", Focus},
+                                                            {"acc", Accessible},
                                                             {"text", Text},
                                                             {"visible", Visible},
                                                             {"enabled", Enabled},

@@ -15,10 +15,13 @@
 //   region <caption> -> ok l t r b <(0,0) in> <(w/2,0) in> | ok none
 //   msgbox <ms> -> ok <caption>\t<text>            dismiss, no-msgbox <ms>
 //   shot <file.png> [caption] (once painted and still)  windows, quit
+//   acc [<id>] -> ok <role> <name> (MSAA, of the focused window without id)
 // Texts in replies are escaped (\\, \n, \r, \t).
 
 #include <fcntl.h>
 #include <io.h>
+
+#include <objbase.h>
 
 #include <cstdio>
 #include <iostream>
@@ -30,6 +33,9 @@ int main() {
     // Binary mode: replies end in "\n" only, as the Python client expects.
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stdin), _O_BINARY);
+    // The accessible objects a window hands out through WM_GETOBJECT reach
+    // us as COM proxies, which need an apartment.
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     std::string line;
     while (std::getline(std::cin, line)) {
         if (!line.empty() && line.back() == '\r')
@@ -46,5 +52,7 @@ int main() {
         if (reply.quit)
             break;
     }
+    if (SUCCEEDED(com))
+        ::CoUninitialize();
     return 0;
 }
