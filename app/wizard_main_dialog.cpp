@@ -1,5 +1,9 @@
 #include "app/wizard_main_dialog.h"
 
+#include <iterator>
+#include <string>
+
+#include "shared/upgrade_record.h"
 #include "skin/skin_settings.h"
 #include "wizard/wizard_messages.h"
 
@@ -10,6 +14,15 @@ constexpr int kLoginPosition = 2;
 constexpr int kVerifyPosition = 3;
 constexpr int kUploadPosition = 4;
 constexpr int kFinishPosition = 6;
+
+// The pages by list position, as the upgrade record names them.
+constexpr const char* kPageNames[] = {"language", "welcome",       "login", "verify",
+                                      "upload",   "language pack", "finish"};
+
+std::string PageShownLine(int position) {
+    const bool known = position >= 0 && position < static_cast<int>(std::size(kPageNames));
+    return std::string("page shown: ") + (known ? kPageNames[position] : "none");
+}
 
 constexpr int kLabelIds[WizardMainDialog::kLabelCount] = {IDC_MAIN_LABEL1, IDC_MAIN_LABEL2,
                                                           IDC_MAIN_LABEL3, IDC_MAIN_LABEL4};
@@ -174,6 +187,7 @@ void WizardMainDialog::ReskinNextButton(const char* entry) {
 
 void WizardMainDialog::OnNext() {
     WizardHostDialog::OnNext();
+    UpgradeRecord::Add(PageShownLine(GetCurrentPageIndex()));
     ApplyFrameAfterNext();
     KeepFocusInView();
     Invalidate(true);
@@ -181,6 +195,7 @@ void WizardMainDialog::OnNext() {
 
 void WizardMainDialog::OnBack() {
     WizardHostDialog::OnBack();
+    UpgradeRecord::Add(PageShownLine(GetCurrentPageIndex()));
     ApplyFrameAfterBack();
     KeepFocusInView();
     Invalidate(true);
