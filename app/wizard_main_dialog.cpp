@@ -19,9 +19,11 @@ constexpr int kFinishPosition = 6;
 constexpr const char* kPageNames[] = {"language", "welcome",       "login", "verify",
                                       "upload",   "language pack", "finish"};
 
-std::string PageShownLine(int position) {
+// Written before the move: the next page may hold the wizard in a popup as
+// it opens (the language-pack page's search).
+std::string PageLeftLine(const char* how, int position) {
     const bool known = position >= 0 && position < static_cast<int>(std::size(kPageNames));
-    return std::string("page shown: ") + (known ? kPageNames[position] : "none");
+    return std::string(how) + " from the " + (known ? kPageNames[position] : "unknown") + " page";
 }
 
 constexpr int kLabelIds[WizardMainDialog::kLabelCount] = {IDC_MAIN_LABEL1, IDC_MAIN_LABEL2,
@@ -186,16 +188,16 @@ void WizardMainDialog::ReskinNextButton(const char* entry) {
 }
 
 void WizardMainDialog::OnNext() {
+    UpgradeRecord::Add(PageLeftLine("Next", GetCurrentPageIndex()));
     WizardHostDialog::OnNext();
-    UpgradeRecord::Add(PageShownLine(GetCurrentPageIndex()));
     ApplyFrameAfterNext();
     KeepFocusInView();
     Invalidate(true);
 }
 
 void WizardMainDialog::OnBack() {
+    UpgradeRecord::Add(PageLeftLine("Back", GetCurrentPageIndex()));
     WizardHostDialog::OnBack();
-    UpgradeRecord::Add(PageShownLine(GetCurrentPageIndex()));
     ApplyFrameAfterBack();
     KeepFocusInView();
     Invalidate(true);
