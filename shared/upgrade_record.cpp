@@ -48,6 +48,10 @@ void SetSink(Sink sink) {
     g_sink = sink;
 }
 
+bool Kept() {
+    return g_sink.load() != nullptr;
+}
+
 void Add(const std::string& text) {
     if (Sink sink = g_sink.load())
         sink(text);

@@ -16,6 +16,8 @@ namespace UpgradeRecord {
 // a record that could not be opened) lines are dropped.
 using Sink = void (*)(const std::string& text);
 void SetSink(Sink sink);
+// A sink is installed: a line is worth making.
+bool Kept();
 
 // One event; the sink stamps it with the time since the start.
 void Add(const std::string& text);
@@ -23,7 +25,10 @@ void Add(const std::string& text);
 void AddShown(const std::string& text);
 // For a thread that no exception may end: the text is made and added, or
 // dropped if it cannot be made.
+// Nothing is made (a firmware image hashed) while no record is kept.
 template <typename MakeText> void AddMade(MakeText makeText) noexcept {
+    if (!Kept())
+        return;
     try {
         Add(makeText());
     } catch (...) {
