@@ -1,5 +1,9 @@
 #include "app/wizard_main_dialog.h"
 
+#include <iterator>
+#include <string>
+
+#include "shared/upgrade_record.h"
 #include "skin/skin_settings.h"
 #include "wizard/wizard_messages.h"
 
@@ -10,6 +14,17 @@ constexpr int kLoginPosition = 2;
 constexpr int kVerifyPosition = 3;
 constexpr int kUploadPosition = 4;
 constexpr int kFinishPosition = 6;
+
+// The pages by list position, as the upgrade record names them.
+constexpr const char* kPageNames[] = {"language", "welcome",       "login", "verify",
+                                      "upload",   "language pack", "finish"};
+
+// Written before the move: the next page may hold the wizard in a popup as
+// it opens (the language-pack page's search).
+std::string PageLeftLine(const char* how, int position) {
+    const bool known = position >= 0 && position < static_cast<int>(std::size(kPageNames));
+    return std::string(how) + " from the " + (known ? kPageNames[position] : "unknown") + " page";
+}
 
 constexpr int kLabelIds[WizardMainDialog::kLabelCount] = {IDC_MAIN_LABEL1, IDC_MAIN_LABEL2,
                                                           IDC_MAIN_LABEL3, IDC_MAIN_LABEL4};
@@ -173,6 +188,7 @@ void WizardMainDialog::ReskinNextButton(const char* entry) {
 }
 
 void WizardMainDialog::OnNext() {
+    UpgradeRecord::Add(PageLeftLine("Next", GetCurrentPageIndex()));
     WizardHostDialog::OnNext();
     ApplyFrameAfterNext();
     KeepFocusInView();
@@ -180,6 +196,7 @@ void WizardMainDialog::OnNext() {
 }
 
 void WizardMainDialog::OnBack() {
+    UpgradeRecord::Add(PageLeftLine("Back", GetCurrentPageIndex()));
     WizardHostDialog::OnBack();
     ApplyFrameAfterBack();
     KeepFocusInView();

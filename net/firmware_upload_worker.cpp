@@ -12,6 +12,8 @@
 #include "net/upload_request.h"
 #include "shared/shared_values.h"
 #include "shared/timings.h"
+#include "shared/upgrade_record.h"
+#include "shared/upgrade_record_file.h"
 
 HWND UploadStatusWindow = nullptr;
 
@@ -285,9 +287,16 @@ bool BuildBody(UploadRun& run, const UploadRequest& request) {
         !WriteUploadFormFrame(path, fileSize, buffers.body.get(), buffers.bodyLength, &layout))
         return false;
     DWORD read = 0;
-    return ::ReadFile(file.Get(), buffers.body.get() + layout.fileOffset,
-                      static_cast<DWORD>(fileSize), &read, nullptr) &&
-           read == fileSize;
+    if (!::ReadFile(file.Get(), buffers.body.get() + layout.fileOffset,
+                    static_cast<DWORD>(fileSize), &read, nullptr) ||
+        read != fileSize)
+        return false;
+    // Hashed here, on the worker, from the bytes that are about to go out.
+    UpgradeRecord::AddMade([&] {
+        return "firmware file " + path + ": " + std::to_string(fileSize) + " bytes, SHA-256 " +
+               UpgradeRecord::Sha256Text(buffers.body.get() + layout.fileOffset, fileSize);
+    });
+    return true;
 }
 
 bool AddHeader(HINTERNET request, const char* line) {
@@ -334,7 +343,7 @@ bool StartSending(UploadRun& run) {
 // reports success. The send time-out bounds each stall of a write, not the
 // write: a router that takes a few bytes now and then would hold one for
 // days, so each write has a deadline of its own.
-bool WriteBody(UploadRun& run) {
+bool WriteBody(UploadRun& run, uint64_t* handedOver) {
     TransferBuffers& buffers = *run.buffers;
     const DWORD writeLimitMs = TheTimings.uploadWriteLimitMs < TheTimings.uploadWaitLimitMs
                                    ? TheTimings.uploadWriteLimitMs
@@ -353,6 +362,7 @@ bool WriteBody(UploadRun& run) {
         if (sent.kind != Completion::kDone || ::GetTickCount64() > deadline)
             return false;
         at += chunk;
+        *handedOver = at;
     }
     return true;
 }
@@ -405,7 +415,7 @@ void DrainResponse(UploadRun& run) {
     }
 }
 
-LPARAM RunUpload(const UploadRequest& request) {
+LPARAM RunUpload(const UploadRequest& request, UpgradeRecord::RequestAccount& account) {
     UploadRun run;
     if (!CreateEvents(run) || !OpenRoot(run))
         return kUploadFailed;
@@ -417,9 +427,12 @@ LPARAM RunUpload(const UploadRequest& request) {
     if (!OpenRequest(run, request) || !BuildBody(run, request) || !AddHeaders(run, request) ||
         !ReadBackHeaders(run))
         return kUploadFailed;
+    account.bytesTotal = run.buffers->bodyLength;
     RequestEnd end; // the body not handed over until every chunk was taken
-    if (StartSending(run) && WriteBody(run))
+    if (StartSending(run) && WriteBody(run, &account.bytesSent))
         end = EndRequest(run);
+    account.status = end.status;
+    account.error = end.end.error;
     const LPARAM final = FinalReportOf(end);
     if (final == kUploadFinished && end.status != 0)
         DrainResponse(run);
@@ -429,11 +442,22 @@ LPARAM RunUpload(const UploadRequest& request) {
 // No exception ends the program from this thread: one (out of memory, most
 // likely, while the body or the request is set up, before anything is
 // sent) is a failed upload, the run's handles closed on the way out.
-LPARAM RunGuarded(const UploadRequest* request) noexcept {
+LPARAM RunGuarded(const UploadRequest* request, UpgradeRecord::RequestAccount& account) noexcept {
     try {
-        return request ? RunUpload(*request) : kUploadFailed;
+        return request ? RunUpload(*request, account) : kUploadFailed;
     } catch (...) {
         return kUploadFailed;
+    }
+}
+
+const char* FinalReportName(LPARAM final) {
+    switch (final) {
+    case kUploadFinished:
+        return "finished";
+    case kUploadNoConnection:
+        return "no connection";
+    default:
+        return "failed";
     }
 }
 
@@ -441,7 +465,17 @@ LPARAM RunGuarded(const UploadRequest* request) noexcept {
 
 UINT __cdecl FirmwareUploadWorker(LPVOID request) {
     TheUploadReports.Reset();
-    const LPARAM final = RunGuarded(static_cast<const UploadRequest*>(request));
+    const auto* block = static_cast<const UploadRequest*>(request);
+    const ULONGLONG started = ::GetTickCount64();
+    UpgradeRecord::RequestAccount account;
+    const LPARAM final = RunGuarded(block, account);
+    account.durationMs = ::GetTickCount64() - started;
+    UpgradeRecord::AddMade([&] {
+        account.what = std::string("firmware upload POST http://") + (block ? block->host : "") +
+                       kFirmwareUploadObject;
+        account.outcome = FinalReportName(final);
+        return UpgradeRecord::RequestLine(account);
+    });
     // Kept and posted after every handle is closed and the library has let
     // go of the request, so nothing of this run is left when the page hears
     // the end. Should the post be refused, the page finds the kept report

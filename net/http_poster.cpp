@@ -96,6 +96,8 @@ bool HttpPoster::PostMultipart(const char* url, const uint8_t* data, int64_t dat
 
     const std::vector<uint8_t> body =
         BuildUploadFormBody(name, data, static_cast<size_t>(dataLength));
+    m_bodyLength = body.size();
+    m_bytesSent = 0;
 
     m_connection.Reset(::InternetConnectA(m_root.Get(), host.c_str(), parts.nPort, user, password,
                                           INTERNET_SERVICE_HTTP, INTERNET_FLAG_NO_CACHE_WRITE, 0));
@@ -137,6 +139,7 @@ bool HttpPoster::PostMultipart(const char* url, const uint8_t* data, int64_t dat
     DWORD written = 0;
     if (!::InternetWriteFile(request, body.data(), static_cast<DWORD>(body.size()), &written))
         return Fail();
+    m_bytesSent = written;
     if (!EndRequestWithinTimeout(request))
         return false;
     ::Sleep(m_pauseAfterSendMs);

@@ -50,6 +50,9 @@ public:
     DWORD LastError() const { return m_lastError; }
     // Status code of the last response read; 0 before one was read.
     DWORD HttpStatus() const { return m_httpStatus; }
+    // The last post's form body: its length and how much of it went out.
+    uint64_t BodyLength() const { return m_bodyLength; }
+    uint64_t BytesSent() const { return m_bytesSent; }
 
 private:
     bool Fail();
@@ -66,6 +69,8 @@ private:
     ResponseText m_response{kMaxResponseLength};
     DWORD m_lastError = 0;
     DWORD m_httpStatus = 0;
+    uint64_t m_bodyLength = 0;
+    uint64_t m_bytesSent = 0;
     DWORD m_pauseAfterSendMs;
     DWORD m_timeoutMs;
 };

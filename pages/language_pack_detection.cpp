@@ -2,9 +2,24 @@
 
 #include "net/device_discovery.h"
 #include "shared/shared_values.h"
+#include "shared/upgrade_record.h"
 #include "res/resource.h"
 
 namespace dd = DeviceDiscovery;
+
+namespace {
+
+// What the upgrade record keeps of a datagram: never its upload password.
+void RecordDatagram(const char* direction, uint32_t peer, const uint8_t* datagram) {
+    const DatagramHeader header = ReadHeader(datagram);
+    const bool hasRecord = header.bodyLength >= DEVICE_RECORD_SIZE;
+    UpgradeRecord::Add(UpgradeRecord::DatagramLine(
+        {direction, peer, header.command, header.status, header.sequence, header.bodyLength,
+         hasRecord, hasRecord ? RecordType(datagram) : uint16_t{0},
+         hasRecord ? LanguageByte(datagram + DATAGRAM_HEADER_SIZE) : uint8_t{0}}));
+}
+
+} // namespace
 
 bool WindowDetectionActions::StartNetworking() {
     return dd::StartNetworking();
@@ -12,6 +27,8 @@ bool WindowDetectionActions::StartNetworking() {
 
 void WindowDetectionActions::ReadLocalAddresses() {
     dd::ReadLocalAddresses(dd::localAddresses.data(), &dd::localAddressCount);
+    UpgradeRecord::Add(
+        UpgradeRecord::AddressesLine(dd::localAddresses.data(), dd::localAddressCount));
 }
 
 int WindowDetectionActions::OpenSlot(unsigned message) {
@@ -27,20 +44,30 @@ int WindowDetectionActions::ReopenSlot(unsigned message, int oldSlot) {
 }
 
 bool WindowDetectionActions::SetDestination(int slot, uint32_t addressNetworkOrder) {
+    m_destination = addressNetworkOrder;
     return dd::SetDestination(slot, addressNetworkOrder);
 }
 
 bool WindowDetectionActions::SendCommand(int slot, uint16_t command, uint16_t sequence,
                                          uint8_t* datagram) {
-    return dd::SendCommand(slot, command, sequence, datagram);
+    const bool sent = dd::SendCommand(slot, command, sequence, datagram);
+    RecordDatagram(sent ? "sent to" : "not sent to", m_destination, datagram);
+    return sent;
 }
 
 bool WindowDetectionActions::ResendLast(int slot) {
-    return dd::ResendLast(slot);
+    const bool sent = dd::ResendLast(slot);
+    UpgradeRecord::Add(sent ? "datagram sent again" : "datagram not sent again");
+    return sent;
 }
 
 bool WindowDetectionActions::ReceiveDatagram(int slot, uint8_t* datagram) {
-    return dd::ReceiveDatagram(slot, datagram);
+    if (!dd::ReceiveDatagram(slot, datagram))
+        return false;
+    uint32_t sender = 0;
+    dd::GetLastSender(slot, &sender);
+    RecordDatagram("received from", sender, datagram);
+    return true;
 }
 
 bool WindowDetectionActions::GetLastSender(int slot, uint32_t* addressNetworkOrder) {
@@ -60,6 +87,7 @@ void WindowDetectionActions::ShowCommunicationError() {
 }
 
 void WindowDetectionActions::ShowRetryMessage() {
+    UpgradeRecord::AddShown("Please retry this programme again!");
     AfxMessageBox("Please retry this programme again!", MB_OK);
 }
 
@@ -96,5 +124,6 @@ void ShowPageWarning(HWND owner, const char* text) {
     char caption[64] = {};
     if (::LoadStringA(AfxGetResourceHandle(), IDS_WARNING, caption, sizeof caption) <= 0)
         caption[0] = 0; // an empty caption rather than a made-up one
+    UpgradeRecord::AddShown(text);
     ::MessageBoxA(owner, text, caption, MB_OK | MB_ICONEXCLAMATION);
 }

@@ -43,6 +43,7 @@ public:
 private:
     CWnd& m_window;
     bool m_uploadWaiting = false;
+    uint32_t m_destination = 0; // of the next send, for the upgrade record
 };
 
 // A message box owned by the window, captioned "Warning" (string 102), with

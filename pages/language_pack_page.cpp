@@ -8,6 +8,7 @@
 #include "pages/language_pack_answers.h"
 #include "shared/shared_values.h"
 #include "shared/timings.h"
+#include "shared/upgrade_record.h"
 
 LanguageFileRead ReadLanguageFile(const std::string& path, LanguageUpload& upload) {
     upload.fileData.reset();
@@ -110,6 +111,8 @@ void LanguagePackPage::WaitInPopup(int mode) {
 }
 
 void LanguagePackPage::ApplyDetectionUpdate() {
+    UpgradeRecord::Add(m_detection.detected ? "shown: router found, Upgrade offered"
+                                            : "shown: router not found, Detect offered");
     if (m_detection.detected) {
         m_detect.ShowWindow(SW_HIDE);
         m_exit.ShowWindow(SW_HIDE);
@@ -154,6 +157,7 @@ bool LanguagePackPage::ReadLanguageFileForUpload() {
 
 void LanguagePackPage::OnUpgrade() {
     if (!m_detection.detected) {
+        UpgradeRecord::AddShown("please click \"Detect\" to detect the device first!");
         AfxMessageBox("please click \"Detect\" to detect the device first!", MB_OK);
         return;
     }

@@ -3,6 +3,7 @@
 #include "pages/language_pack_answers.h"
 #include "pages/language_pack_detection.h"
 #include "shared/shared_values.h"
+#include "shared/upgrade_record.h"
 
 namespace {
 
@@ -12,11 +13,18 @@ const char* PostLanguagePack(const LanguageUpload& upload) noexcept {
     try {
         HttpPoster poster(upload.pauseAfterSendMs, upload.timeoutMs);
         std::string response;
-        if (!poster.PostAndRead(&response, upload.url.c_str(), upload.fileData.get(),
-                                upload.fileLength, upload.user.c_str(), upload.password.c_str(),
-                                upload.path.c_str()))
-            return kUploadFailedMessage;
-        return LanguagePackRefusal(response);
+        const ULONGLONG started = ::GetTickCount64();
+        const bool posted = poster.PostAndRead(&response, upload.url.c_str(), upload.fileData.get(),
+                                               upload.fileLength, upload.user.c_str(),
+                                               upload.password.c_str(), upload.path.c_str());
+        const char* refusal = posted ? LanguagePackRefusal(response) : kUploadFailedMessage;
+        UpgradeRecord::AddMade([&] {
+            return UpgradeRecord::RequestLine(
+                {"language pack " + upload.path + " POST " + upload.url, poster.HttpStatus(),
+                 poster.BytesSent(), poster.BodyLength(), ::GetTickCount64() - started,
+                 poster.LastError(), refusal ? "refused or failed" : "accepted"});
+        });
+        return refusal;
     } catch (...) {
         // Out of memory, most likely: the post did not happen as it should.
         return kUploadFailedMessage;

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "net/upload_form_body.h"
 #include "pages/ini_file.h"
 #include "shared/shared_values.h"
+#include "shared/upgrade_record.h"
 
 const char kPasswordTooLongText[] = "The password is too long: at most 127 characters.";
 const char kCredentialTooLongText[] =
@@ -56,10 +58,12 @@ bool LoginPage::CredentialsFit(const CString& user, const CString& password) con
     // Refused whole rather than stored cut: a cut password would only fail
     // at the router, after the upload has started.
     if (!PasswordFits(password.str())) {
+        UpgradeRecord::AddShown(kPasswordTooLongText);
         AfxMessageBox(kPasswordTooLongText);
         return false;
     }
     if (!CredentialFits(user.str(), password.str())) {
+        UpgradeRecord::AddShown(kCredentialTooLongText);
         AfxMessageBox(kCredentialTooLongText);
         return false;
     }
@@ -84,10 +88,12 @@ int LoginPage::GetNextPageId() {
     BYTE fields[kAddressFields] = {};
     const int filled = m_address.GetAddress(fields[0], fields[1], fields[2], fields[3]);
     if (m_address.IsBlank() || filled < kAddressFields) {
+        UpgradeRecord::AddShown(ReadMsgText("FillIP").GetString());
         AfxMessageBox(ReadMsgText("FillIP"));
         return kStay;
     }
     std::snprintf(DeviceAddress, sizeof DeviceAddress, "%d.%d.%d.%d", fields[0], fields[1],
                   fields[2], fields[3]);
+    UpgradeRecord::Add(std::string("router address typed: ") + DeviceAddress);
     return kNextInList;
 }

@@ -319,6 +319,10 @@ def scenario_no_router(build, name):
         check("Detect found the router",
               any(r.get("command") == 0 and r.get("answer") == "discovery reply"
                   for r in udp_records([run.record_dir])), True)
+        run.check_upgrade_record(check, [
+            "shown: router not found, Detect offered", 'please click "Detect"',
+            "datagram received from 192.168.1.1: discover (command 0), status 0",
+            "record type 4, language byte", "shown: router found"], [PASSWORD, DEVICE_PASSWORD])
     return check
 
 

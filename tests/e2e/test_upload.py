@@ -16,6 +16,7 @@ Enter while a large image goes to a slowly reading router change nothing.
 Scenarios run side by side, each in its own namespaces and Wine session."""
 
 import base64
+import hashlib
 import os
 import random
 import sys
@@ -105,6 +106,13 @@ def success(build, name, image_name=SAMPLE, make_image=None, router_args=(), wit
         check("bar full", run.progress(), 100)
         check_delivery(check, run, "all", image_name)
         records = run.http_records()
+        with open(local_file(run.folder, image_name), "rb") as f:
+            image = f.read()
+        status = ["HTTP status 200"] if not router_args else []
+        run.check_upgrade_record(check, status + [
+            f"router address typed: {ROUTER_IP}", "Next from the upload page",
+            f"{image_name}: {len(image)} bytes, SHA-256 {hashlib.sha256(image).hexdigest()}",
+            f"{len(expected_body(image_name, image))} bytes sent in"], [PASSWORD])
         if records:
             check("router accepted", records[0].get("status"), 200)
             if within_s is not None:
@@ -115,7 +123,7 @@ def success(build, name, image_name=SAMPLE, make_image=None, router_args=(), wit
 
 
 def failure(build, name, want_key=None, want_text=None, router_args=(), msg=None,
-            prepare=None, address=ROUTER_IP, delivered="none"):
+            prepare=None, address=ROUTER_IP, delivered="none", record=()):
     """The box shows want_text (or the MSG.ini text of want_key), the wizard
     closes, and the router got what delivered says (check_delivery)."""
     check = Checks(name)
@@ -124,8 +132,11 @@ def failure(build, name, want_key=None, want_text=None, router_args=(), msg=None
         run.walk_to_upload(address=address, user=USER, password=PASSWORD)
         caption, text = run.message_box(90)
         check("box caption", caption, BOX_CAPTION)
-        check("box text", text, want_text if want_text is not None else msg_text(run.folder, want_key))
+        shown = want_text if want_text is not None else msg_text(run.folder, want_key)
+        check("box text", text, shown)
         check("wizard closed", run.wizard_closed(), True)
+        run.check_upgrade_record(check, [f'shown to the user: "{shown}"', "the wizard closed"]
+                                 + list(record), [PASSWORD])
         check_delivery(check, run, delivered)
     return check
 
@@ -237,7 +248,7 @@ def scenarios(build):
         "refused": lambda: failure(build, "refused", "Retry", router_args=fault("refuse")),
         "unreachable": lambda: failure(build, "unreach", "Retry", address="192.168.1.77"),
         "401": lambda: failure(build, "s401", "Retry", router_args=fault("status-401"),
-                               delivered="all"),
+                               delivered="all", record=["HTTP status 401", ", failed"]),
         "403": lambda: failure(build, "s403", "Retry", router_args=fault("status-403"),
                                delivered="all"),
         "404": lambda: failure(build, "s404", "Retry", router_args=fault("status-404"),

@@ -19,6 +19,7 @@ runs the program and the driver with that WINEDEBUG and keeps their output in
 """
 
 import argparse
+import base64
 import concurrent.futures
 import configparser
 import contextlib
@@ -432,6 +433,31 @@ class WizardRun:
                                   capture=True)
         text = (result.stdout or "").strip()
         return int(text) if text.isdigit() else text
+
+    # -- what the program kept
+
+    def upgrade_record(self):
+        """The text of the program's one upgrade record in the prefix's
+        %LOCALAPPDATA% (read before the session ends); None without one."""
+        pattern = os.path.join(self.session.prefix, "drive_c", "users", "*", "AppData", "Local",
+                               "Zephyra", "FirmwareUpdater", "FirmwareUpdater-*.log")
+        found = glob.glob(pattern)
+        if len(found) != 1:
+            return None
+        with open(found[0], encoding="latin-1") as f:
+            return f.read()
+
+    def check_upgrade_record(self, check, wants, secrets, user="admin"):
+        """The record holds every text of wants and none of secrets, plain or
+        in Base64 (alone or after "user:")."""
+        text = self.upgrade_record() or ""
+        for want in wants:
+            check(f"the upgrade record names {want!r}", want in text, True)
+        for secret in filter(None, secrets):
+            coded = [base64.b64encode(s.encode()).decode() for s in (secret, f"{user}:{secret}")]
+            check("the upgrade record holds no password",
+                  [t for t in [secret] + coded if t in text], [])
+        return text
 
     # -- what the router saw
 
