@@ -15,6 +15,8 @@ wineserver, all started inside such a namespace.
             session.screenshot("screen.png")
 
 Set FWU_KEEP=1 to keep a session's prefix copy for a look afterwards.
+Set FWU_WINE_ROOT=/var/lib/fwu-wine10 to run the Wine installed in that
+Debian root (chroot) instead of the system's; everything else stays the same.
 Python 3 standard library only. Every wait is bounded by a timeout.
 """
 
@@ -110,6 +112,44 @@ def stop_process(proc, timeout=5):
 # --- Wine ------------------------------------------------------------------
 
 
+def wine_root():
+    """The root holding the Wine to run ('' for the system's own)."""
+    return os.environ.get("FWU_WINE_ROOT", "").rstrip("/")
+
+
+# Run inside the namespace's private mount namespace (ip netns exec makes
+# one), so the mounts go with the command. Wine finds itself through /proc.
+_CHROOT_SCRIPT = r"""set -e
+root=$1; shift; binds=$1; shift
+mount -t proc proc "$root/proc"
+for d in /dev /sys /tmp $binds; do
+  mkdir -p "$root$d"
+  mount --rbind "$d" "$root$d"
+done
+# chroot starts in the root's /: back to the folder the command was given.
+exec chroot "$root" sh -c 'cd "$0" && exec "$@"' "$PWD" "$@"
+"""
+
+
+def wine_argv(ns, argv, build_dir):
+    """The command line running a Wine command (wine, wineboot, wineserver)
+    inside namespace ns, with the chosen Wine. In a root the build folder and
+    the sources appear at their own paths."""
+    root = wine_root()
+    if not root:
+        return ns.exec_argv(argv)
+    binds = " ".join(sorted({os.path.abspath(build_dir), _source_dir(build_dir)}))
+    return ns.exec_argv(["sh", "-c", _CHROOT_SCRIPT, "sh", root, binds, *argv])
+
+
+def _source_dir(build_dir):
+    with open(os.path.join(build_dir, "CMakeCache.txt")) as f:
+        for line in f:
+            if line.startswith("CMAKE_HOME_DIRECTORY:"):
+                return line.split("=", 1)[1].strip()
+    raise SandboxError(f"no source folder in {build_dir}/CMakeCache.txt")
+
+
 def find_build_dir(path):
     """The build folder holding `path`: the nearest parent with CMakeCache.txt."""
     d = os.path.dirname(os.path.abspath(path))
@@ -165,7 +205,8 @@ class _FileLock:
 
 
 def _template_fingerprint():
-    return hashlib.sha256((_TEMPLATE_VERSION + TEMPLATE_REGISTRY + repr(_EXTRA_FONTS)).encode()).hexdigest()
+    return hashlib.sha256((_TEMPLATE_VERSION + TEMPLATE_REGISTRY + repr(_EXTRA_FONTS) +
+                           wine_root()).encode()).hexdigest()
 
 
 def _template_ready(template):
@@ -177,7 +218,9 @@ def _template_ready(template):
 
 
 def template_dir(build_dir):
-    return os.path.join(os.path.abspath(build_dir), "wine", "template")
+    """One per Wine: a prefix made by one Wine is upgraded by another."""
+    suffix = "-" + os.path.basename(wine_root()) if wine_root() else ""
+    return os.path.join(os.path.abspath(build_dir), "wine", "template" + suffix)
 
 
 def ensure_template(build_dir, timeout=240):
@@ -198,7 +241,7 @@ def ensure_template(build_dir, timeout=240):
         for stale in (work, old):
             shutil.rmtree(stale, ignore_errors=True)
         try:
-            _build_template(work)
+            _build_template(work, build_dir)
             with open(os.path.join(work, _TEMPLATE_READY), "w") as f:
                 f.write(_template_fingerprint() + "\n")
             # Running sessions keep their hard links; only the name moves.
@@ -212,7 +255,7 @@ def ensure_template(build_dir, timeout=240):
     return template
 
 
-def _build_template(prefix):
+def _build_template(prefix, build_dir):
     env = wine_env(prefix)
     reg_file = prefix + ".reg"
     with open(reg_file, "w") as f:
@@ -220,18 +263,20 @@ def _build_template(prefix):
     # wineboot starts wineserver and services: keep them off the host's network.
     with NetNs("fwu-tpl") as ns:
         try:
-            _run(ns.exec_argv(["wineboot", "-i"]), timeout=180, env=env)
-            _run(ns.exec_argv(["wine", "regedit", "/S", reg_file]), timeout=60, env=env)
+            _run(wine_argv(ns, ["wineboot", "-i"], build_dir), timeout=180, env=env)
+            _run(wine_argv(ns, ["wine", "regedit", "/S", reg_file], build_dir), timeout=60,
+                 env=env)
             # Registry is written to disk when the server ends.
-            _run(ns.exec_argv(["wineserver", "-w"]), timeout=60, env=env)
+            _run(wine_argv(ns, ["wineserver", "-w"], build_dir), timeout=60, env=env)
         finally:
-            _run(ns.exec_argv(["wineserver", "-k"]), timeout=15, env=env, check=False)
+            _run(wine_argv(ns, ["wineserver", "-k"], build_dir), timeout=15, env=env,
+                 check=False)
             os.remove(reg_file)
     with open(os.path.join(prefix, "system.reg")) as f:
         if '"Debugger"="false"' not in f.read():
             raise SandboxError("registry settings did not reach the template prefix")
     fonts = os.path.join(prefix, "drive_c", "windows", "Fonts")
-    for font in _EXTRA_FONTS:
+    for font in (wine_root() + f for f in _EXTRA_FONTS):
         if os.path.isfile(font) and os.path.isdir(fonts):
             shutil.copy(font, fonts)
     for name in _PREFIX_LOCAL_FILES:
@@ -427,7 +472,7 @@ class WineSession:
     def _start_wineserver(self):
         # -f keeps it in the foreground, so this session owns its pid.
         self._wineserver = subprocess.Popen(
-            self.netns.exec_argv(["wineserver", "-f", "-p"]), env=self.env(),
+            self._wine_argv(["wineserver", "-f", "-p"]), env=self.env(),
             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
             start_new_session=True)
         self.netns.check_pid_inside(self._wineserver.pid)
@@ -454,7 +499,7 @@ class WineSession:
             return
         try:
             if self._wineserver is not None:
-                _run(self.netns.exec_argv(["wineserver", "-k"]), timeout=10, env=self.env(),
+                _run(self._wine_argv(["wineserver", "-k"]), timeout=10, env=self.env(),
                      check=False)
         except NetnsError as e:
             log(str(e))
@@ -472,6 +517,9 @@ class WineSession:
 
     # -- running programs
 
+    def _wine_argv(self, argv):
+        return wine_argv(self.netns, argv, self.build_dir)
+
     def env(self, extra=None):
         return wine_env(self.prefix, self.display, extra)
 
@@ -482,7 +530,7 @@ class WineSession:
         if not self._active:
             raise SandboxError("session is not running")
         kwargs.setdefault("start_new_session", True)
-        proc = subprocess.Popen(self.netns.exec_argv(["wine", *argv]), cwd=cwd,
+        proc = subprocess.Popen(self._wine_argv(["wine", *argv]), cwd=cwd,
                                 env=self.env(env), **kwargs)
         self._children.append(proc)
         return proc
