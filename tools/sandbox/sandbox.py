@@ -131,15 +131,23 @@ exec chroot "$root" sh -c 'cd "$0" && exec "$@"' "$PWD" "$@"
 """
 
 
-def wine_argv(ns, argv, build_dir):
+def wine_argv(ns, argv, build_dir=None):
     """The command line running a Wine command (wine, wineboot, wineserver)
     inside namespace ns, with the chosen Wine. In a root the build folder and
     the sources appear at their own paths."""
     root = wine_root()
     if not root:
         return ns.exec_argv(argv)
-    binds = " ".join(sorted({os.path.abspath(build_dir), _source_dir(build_dir)}))
+    binds = ""
+    if build_dir:
+        binds = " ".join(sorted({os.path.abspath(build_dir), _source_dir(build_dir)}))
     return ns.exec_argv(["sh", "-c", _CHROOT_SCRIPT, "sh", root, binds, *argv])
+
+
+def wine_version():
+    """What the chosen Wine says it is, e.g. "wine-10.0 (Debian 10.0~repack-6)"."""
+    with NetNs("fwu-ver") as ns:
+        return _run(wine_argv(ns, ["wine", "--version"]), cwd="/").stdout.strip()
 
 
 def _source_dir(build_dir):
@@ -581,3 +589,7 @@ class WineSession:
         _run(self.netns.exec_argv(["import", "-display", self.display, "-window", "root",
                                    "png:" + os.path.abspath(path_png)]), timeout=timeout)
         return path_png
+
+
+if __name__ == "__main__" and sys.argv[1:] == ["--wine-version"]:
+    print(wine_version())
