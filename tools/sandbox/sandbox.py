@@ -118,44 +118,30 @@ def wine_root():
 
 
 # Run inside the namespace's private mount namespace (ip netns exec makes
-# one), so the mounts go with the command. Wine finds itself through /proc.
-_CHROOT_SCRIPT = r"""set -e
-root=$1; shift; binds=$1; shift
-mount -t proc proc "$root/proc"
-for d in /dev /sys /tmp $binds; do
-  mkdir -p "$root$d"
-  mount --rbind "$d" "$root$d"
-done
-# chroot starts in the root's /: back to the folder the command was given.
-exec chroot "$root" sh -c 'cd "$0" && exec "$@"' "$PWD" "$@"
+# one), so the mounts go with the command: the root's /usr (programs and
+# libraries; /bin and /lib are links into it) over the system's, and the
+# root's library cache. Every other folder stays the system's, so paths mean
+# the same to both Wines.
+_ROOT_USR_SCRIPT = r"""set -e
+mount --bind "$0/usr" /usr
+mount --bind "$0/etc/ld.so.cache" /etc/ld.so.cache
+exec "$@"
 """
 
 
-def wine_argv(ns, argv, build_dir=None):
+def wine_argv(ns, argv):
     """The command line running a Wine command (wine, wineboot, wineserver)
-    inside namespace ns, with the chosen Wine. In a root the build folder and
-    the sources appear at their own paths."""
+    inside namespace ns, with the chosen Wine."""
     root = wine_root()
     if not root:
         return ns.exec_argv(argv)
-    binds = ""
-    if build_dir:
-        binds = " ".join(sorted({os.path.abspath(build_dir), _source_dir(build_dir)}))
-    return ns.exec_argv(["sh", "-c", _CHROOT_SCRIPT, "sh", root, binds, *argv])
+    return ns.exec_argv(["sh", "-c", _ROOT_USR_SCRIPT, root, *argv])
 
 
 def wine_version():
     """What the chosen Wine says it is, e.g. "wine-10.0 (Debian 10.0~repack-6)"."""
     with NetNs("fwu-ver") as ns:
-        return _run(wine_argv(ns, ["wine", "--version"]), cwd="/").stdout.strip()
-
-
-def _source_dir(build_dir):
-    with open(os.path.join(build_dir, "CMakeCache.txt")) as f:
-        for line in f:
-            if line.startswith("CMAKE_HOME_DIRECTORY:"):
-                return line.split("=", 1)[1].strip()
-    raise SandboxError(f"no source folder in {build_dir}/CMakeCache.txt")
+        return _run(wine_argv(ns, ["wine", "--version"])).stdout.strip()
 
 
 def find_build_dir(path):
@@ -249,7 +235,7 @@ def ensure_template(build_dir, timeout=240):
         for stale in (work, old):
             shutil.rmtree(stale, ignore_errors=True)
         try:
-            _build_template(work, build_dir)
+            _build_template(work)
             with open(os.path.join(work, _TEMPLATE_READY), "w") as f:
                 f.write(_template_fingerprint() + "\n")
             # Running sessions keep their hard links; only the name moves.
@@ -263,7 +249,7 @@ def ensure_template(build_dir, timeout=240):
     return template
 
 
-def _build_template(prefix, build_dir):
+def _build_template(prefix):
     env = wine_env(prefix)
     reg_file = prefix + ".reg"
     with open(reg_file, "w") as f:
@@ -271,13 +257,13 @@ def _build_template(prefix, build_dir):
     # wineboot starts wineserver and services: keep them off the host's network.
     with NetNs("fwu-tpl") as ns:
         try:
-            _run(wine_argv(ns, ["wineboot", "-i"], build_dir), timeout=180, env=env)
-            _run(wine_argv(ns, ["wine", "regedit", "/S", reg_file], build_dir), timeout=60,
+            _run(wine_argv(ns, ["wineboot", "-i"]), timeout=180, env=env)
+            _run(wine_argv(ns, ["wine", "regedit", "/S", reg_file]), timeout=60,
                  env=env)
             # Registry is written to disk when the server ends.
-            _run(wine_argv(ns, ["wineserver", "-w"], build_dir), timeout=60, env=env)
+            _run(wine_argv(ns, ["wineserver", "-w"]), timeout=60, env=env)
         finally:
-            _run(wine_argv(ns, ["wineserver", "-k"], build_dir), timeout=15, env=env,
+            _run(wine_argv(ns, ["wineserver", "-k"]), timeout=15, env=env,
                  check=False)
             os.remove(reg_file)
     with open(os.path.join(prefix, "system.reg")) as f:
@@ -526,7 +512,7 @@ class WineSession:
     # -- running programs
 
     def _wine_argv(self, argv):
-        return wine_argv(self.netns, argv, self.build_dir)
+        return wine_argv(self.netns, argv)
 
     def env(self, extra=None):
         return wine_env(self.prefix, self.display, extra)
