@@ -16,7 +16,7 @@ wineserver, all started inside such a namespace.
 
 Set FWU_KEEP=1 to keep a session's prefix copy for a look afterwards.
 Set FWU_WINE_ROOT=/var/lib/fwu-wine10 to run the Wine installed in that
-Debian root (chroot) instead of the system's; everything else stays the same.
+Debian root instead of the system's; everything else stays the same.
 Python 3 standard library only. Every wait is bounded by a timeout.
 """
 
@@ -258,13 +258,11 @@ def _build_template(prefix):
     with NetNs("fwu-tpl") as ns:
         try:
             _run(wine_argv(ns, ["wineboot", "-i"]), timeout=180, env=env)
-            _run(wine_argv(ns, ["wine", "regedit", "/S", reg_file]), timeout=60,
-                 env=env)
+            _run(wine_argv(ns, ["wine", "regedit", "/S", reg_file]), timeout=60, env=env)
             # Registry is written to disk when the server ends.
             _run(wine_argv(ns, ["wineserver", "-w"]), timeout=60, env=env)
         finally:
-            _run(wine_argv(ns, ["wineserver", "-k"]), timeout=15, env=env,
-                 check=False)
+            _run(wine_argv(ns, ["wineserver", "-k"]), timeout=15, env=env, check=False)
             os.remove(reg_file)
     with open(os.path.join(prefix, "system.reg")) as f:
         if '"Debugger"="false"' not in f.read():
