@@ -29,6 +29,8 @@ BOOL FirmwareUpdaterApp::InitInstance() {
     m_skin.SetSkinFile("English.ini");
     m_skin.LoadCommonSection();
     UpgradeRecord::Start(FWU_VERSION_TEXT);
+    // Every message the application's box shows goes into the record.
+    AfxSetMessageBoxObserver([](const char* text) { UpgradeRecord::AddShown(text); });
     RecordLocalAddresses();
 
     // The main window and the pages live on this stack frame for the whole

@@ -80,7 +80,17 @@ void AfxEnableControlContainer() {
     AfxInitCommonControls();
 }
 
+namespace {
+void (*g_messageBoxObserver)(const char* text) = nullptr;
+} // namespace
+
+void AfxSetMessageBoxObserver(void (*observer)(const char* text)) {
+    g_messageBoxObserver = observer;
+}
+
 int AfxMessageBox(const char* text, UINT type, UINT) {
+    if (g_messageBoxObserver)
+        g_messageBoxObserver(text ? text : "");
     if ((type & MB_ICONMASK) == 0)
         type |= MB_ICONEXCLAMATION;
     HWND owner = nullptr;

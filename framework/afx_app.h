@@ -49,6 +49,8 @@ CString AfxGetProgramFolder();
 // Message box with the application name as caption; without an icon flag
 // it shows the exclamation icon.
 int AfxMessageBox(const char* text, UINT type = MB_OK, UINT helpId = 0);
+// Told the text of every AfxMessageBox before it shows (null: nobody).
+void AfxSetMessageBoxObserver(void (*observer)(const char* text));
 // Runs the application object: InitInstance, then the message loop only if
 // InitInstance returned TRUE.
 int AfxWinMain(HINSTANCE instance);

@@ -87,7 +87,6 @@ void WindowDetectionActions::ShowCommunicationError() {
 }
 
 void WindowDetectionActions::ShowRetryMessage() {
-    UpgradeRecord::AddShown("Please retry this programme again!");
     AfxMessageBox("Please retry this programme again!", MB_OK);
 }
 

@@ -157,7 +157,6 @@ bool LanguagePackPage::ReadLanguageFileForUpload() {
 
 void LanguagePackPage::OnUpgrade() {
     if (!m_detection.detected) {
-        UpgradeRecord::AddShown("please click \"Detect\" to detect the device first!");
         AfxMessageBox("please click \"Detect\" to detect the device first!", MB_OK);
         return;
     }

@@ -58,12 +58,10 @@ bool LoginPage::CredentialsFit(const CString& user, const CString& password) con
     // Refused whole rather than stored cut: a cut password would only fail
     // at the router, after the upload has started.
     if (!PasswordFits(password.str())) {
-        UpgradeRecord::AddShown(kPasswordTooLongText);
         AfxMessageBox(kPasswordTooLongText);
         return false;
     }
     if (!CredentialFits(user.str(), password.str())) {
-        UpgradeRecord::AddShown(kCredentialTooLongText);
         AfxMessageBox(kCredentialTooLongText);
         return false;
     }
@@ -88,7 +86,6 @@ int LoginPage::GetNextPageId() {
     BYTE fields[kAddressFields] = {};
     const int filled = m_address.GetAddress(fields[0], fields[1], fields[2], fields[3]);
     if (m_address.IsBlank() || filled < kAddressFields) {
-        UpgradeRecord::AddShown(ReadMsgText("FillIP").GetString());
         AfxMessageBox(ReadMsgText("FillIP"));
         return kStay;
     }

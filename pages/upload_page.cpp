@@ -8,7 +8,6 @@
 #include "net/upload_request.h"
 #include "pages/ini_file.h"
 #include "shared/shared_values.h"
-#include "shared/upgrade_record.h"
 
 UploadPage::UploadPage() : WizardPage(IDD) {
     m_controls = {{IDC_BACKGROUND, m_background, "Upload", "Background"},
@@ -105,7 +104,6 @@ void UploadPage::StartUpload() {
 
 // The box shows the name as configured, and the wizard closes.
 void UploadPage::RefuseImage(const CString& name) {
-    UpgradeRecord::AddShown(name.GetString());
     AfxMessageBox(name);
     if (CWnd* parent = GetParent())
         parent->SendMessage(WM_WIZARD_NAVIGATE, NAVIGATE_CLOSE, 0);
@@ -170,8 +168,6 @@ void UploadPage::Apply(const UploadStatusStep& step) {
 }
 
 void UploadPage::ShowMessageAndClose(const char* key) {
-    const CString text = ReadMsgText(key);
-    UpgradeRecord::AddShown(text.GetString());
-    AfxMessageBox(text);
+    AfxMessageBox(ReadMsgText(key));
     NavigateWizard(NAVIGATE_CLOSE);
 }
