@@ -147,6 +147,15 @@ void CDialog::RunModalLoop() {
     HWND self = m_hWnd;
     MSG message;
     while (!m_modalDone && ::IsWindow(self)) {
+        // Idle work goes one piece at a time and gives way to any message,
+        // input above all, as soon as one arrives.
+        MSG waiting;
+        LONG idleCount = 0;
+        while (!m_modalDone && !::PeekMessageA(&waiting, nullptr, 0, 0, PM_NOREMOVE) &&
+               OnIdle(idleCount))
+            ++idleCount;
+        if (m_modalDone)
+            break;
         const BOOL got = ::GetMessageA(&message, nullptr, 0, 0);
         if (got == 0) {
             // Keep WM_QUIT for the outer loop.

@@ -19,6 +19,10 @@ public:
     void EndDialog(int result);
 
     virtual BOOL OnInitDialog();
+    // Called by the modal loop while no message waits, with the count of
+    // calls since the last message: a small piece of deferred work per call,
+    // TRUE while more remains (the framework's idle processing).
+    virtual BOOL OnIdle(LONG /*count*/) { return FALSE; }
     virtual void OnOK();
     virtual void OnCancel();
     virtual void DoDataExchange(CDataExchange* /*dx*/) {}

@@ -15,10 +15,8 @@ InfoPage::InfoPage(Layout layout)
                  static_cast<int>(m_layout.labelIds.size()));
 }
 
-BOOL InfoPage::OnInitDialog() {
-    WizardPage::OnInitDialog();
+void InfoPage::OnControlsSkinned() {
     SetTabOrder(m_layout.tabOrder);
-    return TRUE;
 }
 
 BOOL InfoPage::OnCommand(WPARAM wParam, LPARAM lParam) {

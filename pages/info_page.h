@@ -27,7 +27,8 @@ public:
 
     explicit InfoPage(Layout layout);
 
-    BOOL OnInitDialog() override;
+    bool BuildsAhead() const override { return true; }
+    void OnControlsSkinned() override;
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
 
     SkinnedBitmap m_background;

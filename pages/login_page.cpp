@@ -34,8 +34,7 @@ LoginPage::LoginPage() : WizardPage(IDD) {
                                          {IDC_LOGIN_PASSWORD, m_passwordEdit}});
 }
 
-BOOL LoginPage::OnInitDialog() {
-    WizardPage::OnInitDialog();
+void LoginPage::OnControlsSkinned() {
     // The focus lands in the address control's fields, which the system
     // would name after nothing: each is named after the address label.
     int field = 0;
@@ -46,7 +45,6 @@ BOOL LoginPage::OnInitDialog() {
     }
     NameAfterLabel(m_userEdit, m_labels[kUserLabel], ROLE_SYSTEM_TEXT);
     NameAfterLabel(m_passwordEdit, m_labels[kPasswordLabel], ROLE_SYSTEM_TEXT);
-    return TRUE;
 }
 
 void LoginPage::DoDataExchange(CDataExchange* dx) {

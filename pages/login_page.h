@@ -14,7 +14,8 @@ public:
     LoginPage();
 
     // Names the address fields and the edits after their labels.
-    BOOL OnInitDialog() override;
+    bool BuildsAhead() const override { return true; }
+    void OnControlsSkinned() override;
     void DoDataExchange(CDataExchange* dx) override;
     // Stores the entries; -1 (stay) when they cannot be used, else 0.
     int GetNextPageId() override;

@@ -14,6 +14,7 @@ public:
     VerifyPage();
 
     // Every time the page is shown: the address label shows DeviceAddress.
+    bool BuildsAhead() const override { return true; }
     void OnSetActive() override;
 
     SkinnedBitmap m_background;

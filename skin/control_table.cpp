@@ -29,19 +29,22 @@ void BindControls(CDataExchange* dx, const ControlTable& table) {
 }
 
 void LoadControlSkins(SkinSettings& skin, const ControlTable& table) {
-    for (const ControlRow& row : table) {
-        switch (row.kind) {
-        case ControlRow::kBitmap:
-            skin.LoadBitmapEntry(row.section, row.entry, static_cast<SkinnedBitmap*>(row.control));
-            break;
-        case ControlRow::kStatic:
-            skin.LoadStaticEntry(row.section, row.entry, static_cast<SkinnedLabel*>(row.control));
-            break;
-        case ControlRow::kButton:
-            skin.LoadButtonEntry(row.section, row.entry, static_cast<CHoverButtonEx*>(row.control));
-            break;
-        case ControlRow::kPlain:
-            break;
-        }
+    for (const ControlRow& row : table)
+        LoadControlSkin(skin, row);
+}
+
+void LoadControlSkin(SkinSettings& skin, const ControlRow& row) {
+    switch (row.kind) {
+    case ControlRow::kBitmap:
+        skin.LoadBitmapEntry(row.section, row.entry, static_cast<SkinnedBitmap*>(row.control));
+        break;
+    case ControlRow::kStatic:
+        skin.LoadStaticEntry(row.section, row.entry, static_cast<SkinnedLabel*>(row.control));
+        break;
+    case ControlRow::kButton:
+        skin.LoadButtonEntry(row.section, row.entry, static_cast<CHoverButtonEx*>(row.control));
+        break;
+    case ControlRow::kPlain:
+        break;
     }
 }

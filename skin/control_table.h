@@ -39,3 +39,5 @@ void BindControls(CDataExchange* dx, const ControlTable& table);
 // Configures every skinned control from its entry; a failed entry is
 // reported (see SetSkinReporter) and the next one is loaded all the same.
 void LoadControlSkins(SkinSettings& skin, const ControlTable& table);
+// The same for one row.
+void LoadControlSkin(SkinSettings& skin, const ControlRow& row);

@@ -67,3 +67,5 @@ BOOL GatherButtonEntry(const SkinSettings& skin, const CString& section, const C
 // default.
 using SkinReporter = void (*)(const char* message);
 SkinReporter SetSkinReporter(SkinReporter reporter);
+// Tells the current reporter a problem found earlier.
+void ReportSkinProblem(const char* message);

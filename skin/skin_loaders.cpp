@@ -141,6 +141,10 @@ SkinReporter SetSkinReporter(SkinReporter reporter) {
     return previous;
 }
 
+void ReportSkinProblem(const char* message) {
+    g_reporter(message);
+}
+
 BOOL GatherBitmapEntry(const SkinSettings& skin, const CString& section, const CString& entry,
                        BitmapEntry* out, CString* problem) {
     const EntryReader reader(skin, section, entry);

@@ -57,8 +57,11 @@ BOOL WizardHostDialog::ActivatePage(WizardPage* page) {
     if (!page)
         return FALSE;
     if (!page->m_created) {
-        if (!page->Create(static_cast<UINT>(page->m_pageId), this))
+        // A page built ahead has its window already; what it held back of
+        // its skin comes now.
+        if (!page->m_hWnd && !page->Create(static_cast<UINT>(page->m_pageId), this))
             return FALSE;
+        page->FinishBuilding();
         page->m_created = TRUE;
         page->m_host = this;
         if (!page->OnPageCreate())
@@ -98,6 +101,11 @@ BOOL WizardHostDialog::HideCurrentPage() {
 BOOL WizardHostDialog::DestroyPage(WizardPage* page) {
     if (!page || !page->m_hWnd)
         return TRUE;
+    if (!page->m_created) {
+        // Built ahead and never shown: there is nothing to ask it.
+        page->DestroyWindow();
+        return TRUE;
+    }
     if (!page->OnKillActive())
         return FALSE;
     page->OnPageDestroy();
@@ -140,7 +148,7 @@ void WizardHostDialog::OnNext() {
 void WizardHostDialog::OnCancel() {
     for (POSITION at = m_pageList.GetHeadPosition(); at;) {
         auto* page = static_cast<WizardPage*>(m_pageList.GetNext(at));
-        if (page->m_hWnd && !page->OnQueryCancel())
+        if (page->m_created && !page->OnQueryCancel())
             return;
     }
     CDialog::OnCancel();
@@ -155,6 +163,16 @@ BOOL WizardHostDialog::OnInitDialog() {
     m_backgroundBrush.DeleteObject();
     m_backgroundBrush.CreateSolidBrush(RGB(103, 125, 210));
     return TRUE;
+}
+
+BOOL WizardHostDialog::OnIdle(LONG) {
+    const int current = GetCurrentPageIndex();
+    WizardPage* next = current >= 0 ? PageAt(current + 1) : nullptr;
+    if (!next || next->m_created || next->Built() || !next->BuildsAhead() || next->AheadFailed())
+        return FALSE;
+    if (!next->m_hWnd)
+        return next->CreateAhead(this) ? TRUE : FALSE;
+    return next->LoadNextSkinAhead() ? TRUE : FALSE;
 }
 
 BOOL WizardHostDialog::OnCommand(WPARAM wParam, LPARAM lParam) {

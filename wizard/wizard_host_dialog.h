@@ -27,6 +27,9 @@ public:
     virtual void OnNext();
 
     BOOL OnInitDialog() override;
+    // While the user reads the current page, the next page in the list is
+    // built, a piece per call, so that Next only has to show it.
+    BOOL OnIdle(LONG count) override;
     void OnCancel() override;
     void DoDataExchange(CDataExchange*) override {}
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;

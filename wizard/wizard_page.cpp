@@ -1,5 +1,6 @@
 #include "wizard/wizard_page.h"
 
+#include "skin/skin_entries.h"
 #include "skin/skin_settings.h"
 #include "wizard/wizard_host_dialog.h"
 #include "wizard/wizard_messages.h"
@@ -13,8 +14,64 @@ BOOL WizardPage::OnInitDialog() {
     ModifyStyleEx(0, WS_EX_CONTROLPARENT);
     m_brush.DeleteObject();
     m_brush.CreateSolidBrush(RGB(255, 255, 255));
-    LoadControlSkins(TheSkin(), m_controls);
+    m_skinned = 0;
+    m_controlsSkinned = false;
+    if (m_deferSkins) {
+        // FALSE: the system must not give the keyboard focus to a page the
+        // user does not see yet.
+        return FALSE;
+    }
+    while (LoadNextSkin()) {
+    }
     return TRUE;
+}
+
+bool WizardPage::LoadNextSkin() {
+    if (m_skinned < m_controls.size())
+        LoadControlSkin(TheSkin(), m_controls[m_skinned++]);
+    if (m_skinned < m_controls.size())
+        return true;
+    if (!m_controlsSkinned) {
+        m_controlsSkinned = true;
+        OnControlsSkinned();
+    }
+    return false;
+}
+
+namespace {
+// Where the skin's problems go while a page is built ahead.
+std::vector<CString>* g_heldReports = nullptr;
+void HoldReport(const char* message) {
+    g_heldReports->emplace_back(message);
+}
+} // namespace
+
+bool WizardPage::CreateAhead(WizardHostDialog* host) {
+    m_deferSkins = true;
+    const bool created = Create(static_cast<UINT>(m_pageId), host);
+    m_deferSkins = false;
+    m_aheadFailed = !created;
+    if (created)
+        m_host = host;
+    return created;
+}
+
+bool WizardPage::LoadNextSkinAhead() {
+    g_heldReports = &m_heldReports;
+    const SkinReporter told = SetSkinReporter(&HoldReport);
+    const bool more = LoadNextSkin();
+    SetSkinReporter(told);
+    g_heldReports = nullptr;
+    return more;
+}
+
+void WizardPage::FinishBuilding() {
+    std::vector<CString> held;
+    held.swap(m_heldReports);
+    for (const CString& message : held)
+        ReportSkinProblem(message);
+    while (LoadNextSkin()) {
+    }
 }
 
 void WizardPage::DoDataExchange(CDataExchange* dx) {

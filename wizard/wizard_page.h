@@ -26,9 +26,32 @@ public:
     virtual int GetBackPageId() { return 0; }
     virtual int GetNextPageId() { return 0; }
 
+    // Whether the host may build this page while the user reads the page
+    // before it: pages whose window does nothing but show its skin.
+    virtual bool BuildsAhead() const { return false; }
+    // Once every control of m_controls has its skin: at once in
+    // OnInitDialog, or at the end of a build ahead.
+    virtual void OnControlsSkinned() {}
+
     // Also makes the page part of its host's tab order and loads the skin
-    // of every control in m_controls.
+    // of every control in m_controls (a build ahead leaves that for later).
     BOOL OnInitDialog() override;
+
+    // Building ahead, in pieces that each fit between two of the user's
+    // inputs: CreateAhead makes the hidden window without its skin,
+    // LoadNextSkinAhead configures one more control (TRUE while more remain).
+    // Problems are kept, not shown, until FinishBuilding, which the host
+    // calls when the page is first shown: it tells them, then loads what is
+    // left, so the user meets the same messages at the same moment as when
+    // the page is built there and then.
+    bool CreateAhead(WizardHostDialog* host);
+    bool LoadNextSkinAhead();
+    void FinishBuilding();
+    // The host tried to build this page ahead and its window could not be
+    // made: the page is left to its first showing.
+    bool AheadFailed() const { return m_aheadFailed; }
+    // The window exists and every control has its skin.
+    bool Built() const { return m_hWnd != nullptr && m_controlsSkinned; }
     // Binds every control in m_controls.
     void DoDataExchange(CDataExchange* dx) override;
     // Tab and Shift+Tab go to the host, so that they walk on from the
@@ -64,6 +87,16 @@ public:
     BOOL m_created = FALSE;
     BOOL m_active = FALSE;
     int m_pageId;
+
+private:
+    // Loads the next control's skin; false once every one has it.
+    bool LoadNextSkin();
+
+    size_t m_skinned = 0;
+    bool m_controlsSkinned = false;
+    bool m_deferSkins = false;
+    bool m_aheadFailed = false;
+    std::vector<CString> m_heldReports;
 };
 
 // The colour answer of a window for a control of one of the kinds its

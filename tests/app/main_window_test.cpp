@@ -373,6 +373,16 @@ TEST_F(MainWindowTest, TheFrameFollowsThePagePosition) {
     EXPECT_TRUE(finish.label1);
 }
 
+// Keys read from the skin file by the program (the UI thread only).
+ImportHook* g_profileHook = nullptr;
+int g_profileReads = 0;
+DWORD WINAPI CountProfileRead(LPCSTR section, LPCSTR key, LPCSTR fallback, LPSTR out, DWORD size,
+                              LPCSTR file) {
+    ++g_profileReads;
+    return g_profileHook->Original<decltype(&::GetPrivateProfileStringA)>()(section, key, fallback,
+                                                                            out, size, file);
+}
+
 // The control that holds the keyboard focus, as the dialog sees it: the
 // address control for one of its fields; 0 for none or a dialog itself.
 int FocusedControl() {
@@ -412,17 +422,26 @@ TEST(KeyboardTest, TabWalksEveryPageInOrderAndTheFocusStartsOnThePage) {
         const char* page;
         int tabs;
         std::vector<int> seen; // the focus first, then after every Tab
+        int readsAtNext = 0;   // keys read from the skin by the Next click
     };
     std::vector<Walk> walks = {
         {"language", 3, {}}, {"welcome", 2, {}}, {"login", 6, {}}, {"verify", 3, {}}};
     std::vector<std::function<void()>> steps;
     for (size_t w = 0; w < walks.size(); ++w) {
         if (w > 0) {
+            // The user reads the page for as long as the next one takes to be
+            // built (a bounded wait: an unbuilt page is found out below).
+            steps.push_back([&, wait = 0]() mutable {
+                if (!main.FindPageById(static_cast<int>(kTemplates[w]))->Built() && ++wait < 50)
+                    --next;
+            });
             steps.push_back([&, w] {
                 if (w == 3) // an address the login page accepts
                     pages.login.m_address.SendMessage(IPM_SETADDRESS, 0,
                                                       MAKEIPADDRESS(192, 168, 1, 1));
+                const int before = g_profileReads;
                 main.OnNext();
+                walks[w].readsAtNext = g_profileReads - before;
             });
         }
         steps.push_back([&, w] { walks[w].seen.push_back(FocusedControl()); });
@@ -435,6 +454,10 @@ TEST(KeyboardTest, TabWalksEveryPageInOrderAndTheFocusStartsOnThePage) {
 
     script = std::move(steps);
     next = 0;
+    ImportHook reads("kernel32.dll", "GetPrivateProfileStringA",
+                     reinterpret_cast<void*>(&CountProfileRead));
+    ASSERT_TRUE(reads.Installed());
+    g_profileHook = &reads;
     const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, &RunStep);
     main.DoModal();
     ::KillTimer(nullptr, timer);
@@ -449,6 +472,12 @@ TEST(KeyboardTest, TabWalksEveryPageInOrderAndTheFocusStartsOnThePage) {
     };
     for (size_t w = 0; w < walks.size(); ++w)
         EXPECT_EQ(walks[w].seen, expected[w]) << walks[w].page << " page";
+    // Each page was built while the one before it was read: Next reads only
+    // the frame's own entries (DialogMain background_nothing's four keys at
+    // the login page, the Upgrade button's eleven at the verify page).
+    EXPECT_EQ(walks[1].readsAtNext, 0);
+    EXPECT_EQ(walks[2].readsAtNext, 4);
+    EXPECT_EQ(walks[3].readsAtNext, 11);
 }
 
 } // namespace

@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "controls/skinned_label.h"
+#include "skin/skin_entries.h"
 #include "wizard/wizard_host_dialog.h"
 #include "res/resource.h"
 #include "tests/support/import_hook.h"
@@ -39,7 +41,10 @@ public:
     }
     int GetBackPageId() override { return backAnswer; }
     int GetNextPageId() override { return nextAnswer; }
+    bool BuildsAhead() const override { return buildsAhead; }
 
+    bool buildsAhead = false;
+    SkinnedLabel label;
     BOOL createAnswer = TRUE, killAnswer = TRUE, cancelAnswer = TRUE;
     int backAnswer = 0, nextAnswer = 0;
     int creates = 0, destroys = 0, kills = 0, activations = 0, cancelQueries = 0;
@@ -193,11 +198,44 @@ TEST_F(FrameTest, ARefusedActivationLeavesTheCurrentPageCurrent) {
 TEST_F(FrameTest, DestroyingTheHostDestroysThePagesInOrder) {
     Open();
     host.OnNext();
+    Page(2).buildsAhead = true;
+    while (host.OnIdle(0)) {
+    }
     host.DestroyWindow();
     EXPECT_EQ(Page(0).destroys, 1);
     EXPECT_EQ(Page(1).destroys, 1);
-    EXPECT_EQ(Page(2).destroys, 0) << "never created";
+    EXPECT_EQ(Page(2).destroys + Page(2).kills, 0) << "built ahead, never shown";
+    EXPECT_FALSE(::IsWindow(Page(2).m_hWnd));
     EXPECT_FALSE(Page(0).m_created);
+}
+
+std::vector<CString> g_told;
+void Tell(const char* message) {
+    g_told.emplace_back(message);
+}
+
+// The next page is built while the user reads this one; its skin's problems
+// are told when the user moves to it, before it shows, as they were when it
+// was built there and then.
+TEST_F(FrameTest, APageBuiltAheadTellsItsProblemsWhenItIsFirstShown) {
+    const SkinReporter previous = SetSkinReporter(&Tell);
+    Page(1).buildsAhead = true;
+    Page(1).m_controls = {{IDC_WELCOME_LABEL1, Page(1).label, "Nowhere", "Label1"}};
+    Open();
+    const HWND focus = ::GetFocus();
+    while (host.OnIdle(0)) {
+    }
+    EXPECT_TRUE(Page(1).Built());
+    EXPECT_FALSE(Page(1).IsWindowVisible());
+    EXPECT_EQ(Page(1).creates, 0);
+    EXPECT_TRUE(g_told.empty());
+    EXPECT_EQ(::GetFocus(), focus) << "the focus stays on the page the user sees";
+    host.OnNext();
+    SetSkinReporter(previous);
+    EXPECT_EQ(host.GetCurrentPage(), &Page(1));
+    EXPECT_EQ(Page(1).creates, 1);
+    ASSERT_EQ(g_told.size(), 1u);
+    EXPECT_NE(g_told[0].Find("Label1.Type"), -1) << g_told[0].GetString();
 }
 
 // On Windows an input method can make the thread's default IME window inside
