@@ -4,7 +4,7 @@ at every moment from the first page to the finish page.
 ui_probe.exe --whole sends WM_NULL to the wizard's window every 10 ms from
 the moment it shows until it goes, and names every answer later than 20 ms
 with the wall-clock moment it was asked for. Meanwhile the walk clicks
-through every page against the simulated router (restarting 3 s after the
+through every page, a second after it appears (a quick reader), against the simulated router (restarting 3 s after the
 image) and notes, on the same clock, each click, each page it sees appear,
 the popups, and what the router recorded (the image's arrival, its
 discovery reply, the query's arrival). Every stall is then printed with the
@@ -24,6 +24,8 @@ STALL_MS, BUDGET_MS = 20, 50
 # The walk's own bound: the page's minute, the pack's 16 s and the rest.
 LIMIT_S = 240
 FIRMWARE_MB = 8
+# How long the walk looks at a page before it clicks, as a quick reader would.
+READING_S = 1.0
 
 
 class Moments:
@@ -53,6 +55,8 @@ def write_image(folder, size_mb):
 
 
 def click(run, moments, ctrl_id, done, what, timeout_s=30):
+    # A user reads a page before clicking on: the wizard uses that time.
+    time.sleep(READING_S)
     moments.add(f"click {what}", run.click_once(ctrl_id, done, what, timeout_s))
     moments.add(f"{what}: its result seen")
 
