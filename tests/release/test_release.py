@@ -17,6 +17,7 @@ import argparse
 import hashlib
 import os
 import shutil
+import signal
 import struct
 import subprocess
 import sys
@@ -101,9 +102,18 @@ def run_release(source, build, log, sign_args):
     env.pop("SOURCE_DATE_EPOCH", None)
     started = time.monotonic()
     with open(log, "wb") as out:
-        result = subprocess.run([os.path.join(source, "run"), "release"] + sign_args,
-                                cwd=source, env=env, stdout=out, stderr=subprocess.STDOUT,
-                                timeout=BUILD_TIMEOUT_S)
+        # A group of its own, ended whole when this test is stopped or runs
+        # out of time: cmake and ninja must not go on building behind it.
+        child = subprocess.Popen([os.path.join(source, "run"), "release"] + sign_args,
+                                 cwd=source, env=env, stdout=out, stderr=subprocess.STDOUT,
+                                 start_new_session=True)
+        try:
+            child.wait(timeout=BUILD_TIMEOUT_S)
+        finally:
+            if child.poll() is None:
+                os.killpg(child.pid, signal.SIGKILL)
+                child.wait()
+        result = child
     print(f"     ./run release in {source}: {time.monotonic() - started:.0f} s", flush=True)
     if result.returncode != 0:
         with open(log, errors="replace") as f:
@@ -200,6 +210,8 @@ def check_maker_files(build, dist_firmware, out_dir):
 
 
 def main():
+    # Stopped by ctest: end as on Ctrl+C, so the builds' group is ended too.
+    signal.signal(signal.SIGTERM, signal.default_int_handler)
     parser = argparse.ArgumentParser()
     parser.add_argument("--build-dir", required=True)
     parser.add_argument("--keep", action="store_true")

@@ -198,9 +198,22 @@ class _FileLock:
         return False
 
 
+def _wine_package_version():
+    """The installed version of the chosen Wine's libraries, from its root's
+    package list: a Wine brought up to date makes its template again."""
+    try:
+        with open((wine_root() or "") + "/var/lib/dpkg/status", errors="replace") as f:
+            for stanza in f.read().split("\n\n"):
+                if stanza.startswith("Package: libwine\n"):
+                    return re.search(r"^Version: (.*)$", stanza, re.M).group(1)
+    except (OSError, AttributeError):
+        pass
+    return ""
+
+
 def _template_fingerprint():
     return hashlib.sha256((_TEMPLATE_VERSION + TEMPLATE_REGISTRY + repr(_EXTRA_FONTS) +
-                           wine_root()).encode()).hexdigest()
+                           wine_root() + _wine_package_version()).encode()).hexdigest()
 
 
 def _template_ready(template):
