@@ -6,10 +6,8 @@ window region, screenshots, and closing with ESCAPE."""
 
 import argparse
 import os
-import struct
 import sys
 import time
-import zlib
 
 here = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(here, "..", "..", "tools", "sandbox"))
@@ -19,6 +17,7 @@ import netns  # noqa: E402
 from checks import Checks  # noqa: E402
 import sandbox  # noqa: E402
 from driver import Driver, DriverError  # noqa: E402
+from png_files import read_png  # noqa: E402
 
 check = Checks("driver", echo=True)
 
@@ -26,30 +25,6 @@ CAPTION = "Driver Sample"
 (IDC_NAME, IDC_ADDRESS, IDC_CHOICE, IDC_CHECK, IDC_CHOICE_ECHO, IDC_DRAG_ECHO, IDC_COUNT,
  IDC_COUNT_ECHO, IDC_BUSY) = range(1001, 1010)
 
-
-
-def read_png(path):
-    """(width, height, rgb rows) of an 8-bit RGB PNG; checks every CRC."""
-    with open(path, "rb") as f:
-        data = f.read()
-    assert data[:8] == b"\x89PNG\r\n\x1a\n", "PNG signature"
-    at, idat, size = 8, b"", None
-    while at < len(data):
-        (length,) = struct.unpack(">I", data[at:at + 4])
-        kind, body = data[at + 4:at + 8], data[at + 8:at + 8 + length]
-        (crc,) = struct.unpack(">I", data[at + 8 + length:at + 12 + length])
-        assert zlib.crc32(kind + body) == crc, f"CRC of {kind}"
-        if kind == b"IHDR":
-            size = struct.unpack(">II", body[:8])
-            assert body[8:10] == b"\x08\x02", "8-bit RGB"
-        elif kind == b"IDAT":
-            idat += body
-        at += 12 + length
-    width, height = size
-    raw = zlib.decompress(idat)  # also checks the Adler-32
-    stride = width * 3 + 1
-    assert len(raw) == stride * height, "image size"
-    return width, height, [raw[y * stride + 1:(y + 1) * stride] for y in range(height)]
 
 
 def pixel(rows, x, y):

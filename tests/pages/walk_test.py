@@ -20,7 +20,6 @@ here = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(here, "..", "..", "tools", "sandbox"))
 sys.path.insert(0, os.path.join(here, "..", "..", "tools", "driver"))
 sys.path.insert(0, os.path.join(here, "..", "..", "tools", "harness"))
-sys.path.insert(0, os.path.join(here, "..", "driver"))
 import netns  # noqa: E402
 from checks import Checks  # noqa: E402
 from harness import (ADDRESS, BOX_CAPTION, CAPTION, LANGUAGE_LIST, LANGUAGE_NEXT,  # noqa: E402
@@ -28,7 +27,7 @@ from harness import (ADDRESS, BOX_CAPTION, CAPTION, LANGUAGE_LIST, LANGUAGE_NEXT
                      WELCOME_START)
 import sandbox  # noqa: E402
 from driver import Driver, DriverError  # noqa: E402
-from selftest import read_png  # noqa: E402
+from png_files import read_png  # noqa: E402
 
 check = Checks("walk", echo=True)
 

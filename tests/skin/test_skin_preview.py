@@ -15,10 +15,10 @@ import sys
 here = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(here, "..", "..", "tools", "sandbox"))
 sys.path.insert(0, os.path.join(here, "..", "..", "tools", "driver"))
-sys.path.insert(0, os.path.join(here, "..", "driver"))
+sys.path.insert(0, os.path.join(here, "..", "..", "tools", "harness"))
 import sandbox  # noqa: E402
 from driver import Driver, windows_path  # noqa: E402
-from selftest import read_png  # noqa: E402
+from png_files import differing_pixels, read_png  # noqa: E402
 
 CAPTION = "Firmware Upgrade Utility"
 LANGUAGE_EXIT = 1005
@@ -27,14 +27,8 @@ MOST_DIFFERING = 0.05
 
 def differing_share(first, second):
     """Share of differing pixels; pictures of different sizes differ wholly."""
-    w1, h1, rows1 = read_png(first)
-    w2, h2, rows2 = read_png(second)
-    if (w1, h1) != (w2, h2):
-        print(f"sizes differ: {w1}x{h1} and {w2}x{h2}")
-        return 1.0
-    differ = sum(1 for r1, r2 in zip(rows1, rows2) for x in range(0, w1 * 3, 3)
-                 if r1[x:x + 3] != r2[x:x + 3])
-    return differ / (w1 * h1)
+    differ, total = differing_pixels(read_png(first), read_png(second))
+    return differ / total
 
 
 def main():
