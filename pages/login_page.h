@@ -13,8 +13,8 @@ public:
     static constexpr int kLabelCount = 5;
     LoginPage();
 
-    // Names the address fields and the edits after their labels.
     bool BuildsAhead() const override { return true; }
+    // Names the address fields and the edits after their labels.
     void OnControlsSkinned() override;
     void DoDataExchange(CDataExchange* dx) override;
     // Stores the entries; -1 (stay) when they cannot be used, else 0.

@@ -13,8 +13,8 @@ public:
     static constexpr int kLabelCount = 9;
     VerifyPage();
 
-    // Every time the page is shown: the address label shows DeviceAddress.
     bool BuildsAhead() const override { return true; }
+    // Every time the page is shown: the address label shows DeviceAddress.
     void OnSetActive() override;
 
     SkinnedBitmap m_background;
